@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "app/dialogs.h"
+#include "platform/program_starter.h"
+#include "protocol/loader.h"
+#include "protocol/loader_state.h"
+#include "protocol/loader_view.h"
+#include "protocol/serial_link.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace corvat {
+
+// Where the window finds its services and folders. Tests pass temporary folders and answering dialogs.
+struct WindowEnvironment {
+    Dialogs* dialogs = nullptr;          // required
+    ProgramStarter* starter = nullptr;   // required
+    QString programDir;                  // folder of the executable when empty
+    QString systemDir;                   // the converter's private folder; the platform's when empty
+};
+
+// The loader's only window. Controls carry their design names as member and object names, so tests
+// find them with findChild<...>("cmdWrite").
+class MainWindow : public QWidget, public LoaderView {
+    Q_OBJECT
+public:
+    explicit MainWindow(const WindowEnvironment& environment, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void Form_Load();    // start-up: settings, converter copy, show, companion program
+    void Form_Unload();  // shut-down: temporary files removed, port saved
+
+    // Waits the given milliseconds while the window keeps processing its events.
+    void Delay(std::int32_t milliseconds);
+
+    LoaderState& State() { return m_state; }
+    SerialLink& Link() { return *m_link; }
+
+    // LoaderView
+    void ShowMessage(const QString& text) override;
+    void SetChipText(const QString& text) override;
+    void SetProgressText(const QString& text) override;
+    void SetAttemptCounter(const QString& text) override;
+    void SetEnabled(Control control, bool enabled) override;
+    void Beep() override;
+    QString PortText() const override;
+    void ShowError(const QString& text) override;
+    void ShowPrompt(const QString& text) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+
+    // Handlers, named after their control and event.
+    void cmdFlashFile_Click();
+    void cmdstar_Click();
+    void cmdWrite_Click();
+    void cmdExit_Click();
+    void Check1_Click();
+    void Command1_Click();
+    void Label3_Click();
+
+    // Image loading steps.
+    bool ConvertHexImage(const QString& chosenPath);
+    QString SettingsFile() const;  // program folder + "info.ini"
+    QString SystemDir() const;
+
+    WindowEnvironment m_environment;
+    LoaderState m_state;
+    std::unique_ptr<SerialLink> m_link;
+    std::unique_ptr<Loader> m_loader;
+    QString m_dlgFileName;   // dlgFile keeps its file name between uses
+    bool m_unloaded = false; // shut-down has run; a conversion waiting in Delay must not go on
+
+    // Controls, from the top of the window down.
+    QLabel* Label5 = nullptr;
+    QLineEdit* txtFile = nullptr;
+    QPushButton* cmdFlashFile = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QPushButton* cmdstar = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPushButton* cmdWrite = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* lblChip = nullptr;
+    QLabel* lblMsg = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+    QWidget* Picture1 = nullptr;
+    QPlainTextEdit* Text3 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label13 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QFrame* Line1 = nullptr;
+    QLabel* Label4 = nullptr;
+};
+
+}  // namespace corvat
