@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaObject>
 #include <QString>
 #include <cstdint>
 
@@ -13,8 +14,9 @@ namespace corvat {
 // Connection, identification, release and the page download. Runs on the window's thread, works on
 // LoaderState, reaches the window only through LoaderView and the line only through SerialLink.
 class Loader {
-public:
+  public:
     Loader(LoaderState& state, SerialLink& link, LoaderView& view);
+    ~Loader();  // stops the link's notices from reaching a loader that is gone
     Loader(const Loader&) = delete;
     Loader& operator=(const Loader&) = delete;
 
@@ -22,13 +24,13 @@ public:
     void Release();        // Click of cmdExit
     void StartDownload();  // Click of cmdWrite
     bool PortOpen() const;
-    void ClosePort();      // image loading closes an open port first
+    void ClosePort();  // image loading closes an open port first
 
     // The receive gate: reads only when at least ReplyLength characters wait, then all of them.
     void OnComm();
     void HandleReply(const QByteArray& reply);
 
-private:
+  private:
     bool OpenPort(std::uint8_t portNumber, const QString& portText);
     void IdentifyDevice(const QByteArray& reply);
     void AcceptedPage();
@@ -40,6 +42,8 @@ private:
     LoaderState& m_state;
     SerialLink& m_link;
     LoaderView& m_view;
+    QMetaObject::Connection m_dataArrived;
+    QMetaObject::Connection m_adapterGone;
 };
 
 }  // namespace corvat

@@ -10,7 +10,7 @@ namespace corvat {
 // The window's variables that several handlers share, zero or empty until set, kept for the window's life.
 // Page arithmetic is held in 32 bits: the 16-bit originals overflow beyond 32768-byte images.
 struct LoaderState {
-    QByteArray ImageData;        // the flat image, offset k at index k
+    QByteArray ImageData;  // the flat image, offset k at index k
     std::int32_t ImageLength = 0;
     std::int16_t ReplyLength = 0;  // fewest waiting characters at which the receive gate reads
     std::int32_t PageIndex = 0;    // page last sent; -1 before the first

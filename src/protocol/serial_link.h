@@ -10,7 +10,7 @@ namespace corvat {
 // 1 stop bit; every write is handed to the OS before the call returns.
 class SerialLink : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~SerialLink() override = default;
 
@@ -26,9 +26,9 @@ public:
     virtual qint64 WaitingCount() const = 0;
     virtual QByteArray ReadAll() = 0;
 
-signals:
-    void DataArrived();                       // characters are waiting
-    void AdapterGone(const QString& error);   // the device vanished while open; the port is closed already
+  signals:
+    void DataArrived();                      // characters are waiting
+    void AdapterGone(const QString& error);  // the device vanished while open; the port is closed already
 };
 
 }  // namespace corvat

@@ -1,0 +1,31 @@
+#include "protocol/identification.h"
+
+namespace corvat {
+
+std::optional<std::uint8_t> PortNumberFromText(const QString& portText) {
+    if (portText.isEmpty()) return std::nullopt;
+    const QChar last = portText.back();
+    if (last < QLatin1Char('0') || last > QLatin1Char('9')) return std::nullopt;
+    return static_cast<std::uint8_t>(last.unicode() - u'0');
+}
+
+std::optional<TargetKind> TargetKindFor(char kindCharacter) {
+    switch (kindCharacter) {
+        case '0':
+            return TargetKind{QStringLiteral("从机容量: 7168 "), 64};
+        case '1':
+            return TargetKind{QStringLiteral("从机容量: 15360 "), 128};
+        default:
+            return std::nullopt;
+    }
+}
+
+QString VersionText(char versionLetter) {
+    const double version = (static_cast<unsigned char>(versionLetter) - kVersionBaseLetter) / 10.0 + 1.0;
+    // 'g' with 15 significant digits never switches to an exponent for a letter's range of values, and
+    // QString::number always writes '.', whatever the user's locale.
+    const QString digits = QString::number(version, 'g', 15);
+    return QStringLiteral("Vel:") + (version < 0 ? QString() : QStringLiteral(" ")) + digits;
+}
+
+}  // namespace corvat

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace corvat {
+
+// The handshake's characters and what the target's three-character identification means.
+
+constexpr char kGreeting = '>';
+constexpr char kGreetingAnswer = '<';
+constexpr char kPageAccepted = '!';
+constexpr char kPageRejected = '@';
+constexpr char kReleaseCommand = 'E';
+constexpr char kTargetExit = 'E';
+constexpr char kAcceptedVersionLetter = 'g';
+constexpr char kVersionBaseLetter = 'f';  // the letter before the first version, 1.0
+constexpr std::int16_t kSingleCharacterReply = 1;
+constexpr std::int16_t kIdentificationLength = 3;
+constexpr std::int16_t kDefaultPageSize = 64;
+constexpr std::int16_t kMaxIdentificationPasses = 5;
+
+// The port number carried by the last character of a port text ("COM3" gives 3); none when the text is
+// empty or ends in anything but an ASCII decimal digit.
+std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
+
+struct TargetKind {
+    QString capacityText;  // ends with one blank, before the version text
+    std::int16_t pageSize = 0;
+};
+
+// The kind named by the identification's first character: '0' or '1'; none for any other.
+std::optional<TargetKind> TargetKindFor(char kindCharacter);
+
+// "Vel:" and the version the letter encodes in tenths above 1.0, signed with a blank ("Vel: 1.1" for 'g').
+QString VersionText(char versionLetter);
+
+}  // namespace corvat

@@ -1,0 +1,152 @@
+#include "protocol/loader.h"
+
+#include "platform/port_names.h"
+#include "protocol/identification.h"
+
+namespace corvat {
+
+namespace {
+const QString kChipIdle = QStringLiteral("从机状况：");
+const QString kMessageIdle = QStringLiteral("信息....");
+
+QString PortTextRefusal(const QString& portText) {
+    if (portText.isEmpty())
+        return QStringLiteral("请先选择或输入串口名称（例如 COM1），或以 / 开头的设备路径。");
+    return QStringLiteral(
+               "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
+               "或填写以 / 开头的设备路径。")
+        .arg(portText);
+}
+}  // namespace
+
+Loader::Loader(LoaderState& state, SerialLink& link, LoaderView& view)
+    : m_state(state), m_link(link), m_view(view) {
+    m_dataArrived = QObject::connect(&m_link, &SerialLink::DataArrived, &m_link, [this] { OnComm(); });
+    m_adapterGone = QObject::connect(&m_link, &SerialLink::AdapterGone, &m_link,
+                                     [this](const QString& error) { OnAdapterGone(error); });
+}
+
+Loader::~Loader() {
+    QObject::disconnect(m_dataArrived);
+    QObject::disconnect(m_adapterGone);
+}
+
+void Loader::Connect() {
+    const QString portText = m_view.PortText();
+    const std::optional<std::uint8_t> number = PortNumberFromText(portText);
+    const bool devicePath = portText.startsWith(QLatin1Char('/'));
+    if (!number && !devicePath) {
+        // Nothing is opened for a text that names no port, and nothing else moves either.
+        m_view.ShowPrompt(PortTextRefusal(portText));
+        return;
+    }
+    if (number) m_state.PortNumber = *number;
+    if (OpenPort(m_state.PortNumber, portText)) {
+        m_view.ShowMessage(QStringLiteral("设备联接中."));
+        m_view.SetChipText(kChipIdle);
+    }
+    m_state.ReplyLength = kSingleCharacterReply;
+    m_state.PageSize = kDefaultPageSize;
+}
+
+bool Loader::OpenPort(std::uint8_t portNumber, const QString& portText) {
+    if (m_link.IsOpen()) m_link.Close();
+    QString error;
+    if (!m_link.Open(DeviceForPort(portText, portNumber, m_state.AppDir), &error)) {
+        m_view.ShowError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Loader::PortOpen() const {
+    return m_link.IsOpen();
+}
+
+void Loader::ClosePort() {
+    m_link.Close();
+}
+
+void Loader::OnComm() {
+    if (m_link.WaitingCount() < m_state.ReplyLength) return;
+    HandleReply(m_link.ReadAll());
+}
+
+void Loader::HandleReply(const QByteArray& reply) {
+    if (reply == QByteArray(1, kGreeting)) {
+        m_link.WriteText(QString(QLatin1Char(kGreetingAnswer)));
+        m_state.ReplyLength = kIdentificationLength;
+        m_view.ShowMessage(QStringLiteral("开始联接.."));
+        m_view.SetEnabled(Control::Combo1, false);
+        m_view.SetEnabled(Control::cmdFlashFile, false);
+        m_view.SetEnabled(Control::cmdstar, false);
+    } else if (reply == QByteArray(1, kPageAccepted)) {
+        AcceptedPage();
+    } else if (reply == QByteArray(1, kPageRejected)) {
+        RejectedPage();
+    } else if (reply == QByteArray(1, kTargetExit)) {
+        m_view.ShowMessage(QStringLiteral("正确退出"));
+    } else {
+        if (m_state.ReplyLength == kIdentificationLength) {
+            IdentifyDevice(reply);
+        } else {
+            m_view.ShowMessage(QStringLiteral("联接中..."));
+        }
+        m_state.ReplyLength = kSingleCharacterReply;
+    }
+}
+
+void Loader::IdentifyDevice(const QByteArray& reply) {
+    const QString retryPower = QStringLiteral("联接失败，请重上电....");
+    // Every pass reads the same reply, so a bad one fails the same way until the passes run out.
+    for (std::int16_t attempt = 1;; ++attempt) {
+        m_view.SetAttemptCounter(QString::number(attempt));
+        if (attempt > kMaxIdentificationPasses) {
+            m_view.ShowMessage(QStringLiteral("联接失败，请重联...."));
+            return;
+        }
+        const std::optional<TargetKind> kind = TargetKindFor(reply.isEmpty() ? '\0' : reply.at(0));
+        if (!kind) {
+            m_view.ShowMessage(retryPower);
+            continue;
+        }
+        // The page size is taken before the version is checked, so a rejected reply still leaves it.
+        m_state.PageSize = kind->pageSize;
+        if (reply.size() < kIdentificationLength || reply.at(2) != kAcceptedVersionLetter) {
+            m_view.ShowMessage(retryPower);
+            continue;
+        }
+        m_view.SetChipText(kind->capacityText + VersionText(reply.at(2)));
+        m_view.ShowMessage(QStringLiteral("联接成功，可下载...."));
+        m_view.Beep();
+        m_view.SetEnabled(Control::cmdExit, true);
+        m_view.SetEnabled(Control::cmdWrite, true);
+        return;
+    }
+}
+
+void Loader::Release() {
+    m_link.WriteText(QString(QLatin1Char(kReleaseCommand)));
+    ResetWindowToReleased();
+}
+
+void Loader::OnAdapterGone(const QString& error) {
+    // The link has closed the port already; tell the operator why, then leave the window as a release
+    // would, with the image still loaded, so that connecting again is one click away.
+    m_view.ShowError(error);
+    ResetWindowToReleased();
+}
+
+void Loader::ResetWindowToReleased() {
+    m_view.SetEnabled(Control::cmdExit, false);
+    m_view.SetEnabled(Control::cmdWrite, false);
+    m_view.SetEnabled(Control::cmdstar, true);
+    m_view.SetEnabled(Control::cmdFlashFile, true);
+    m_view.SetEnabled(Control::Combo1, true);
+    m_link.Close();
+    m_view.ShowMessage(kMessageIdle);
+    m_view.SetChipText(kChipIdle);
+    m_view.SetProgressText(QString());
+}
+
+}  // namespace corvat

@@ -1,0 +1,142 @@
+#include "protocol/qserial_link.h"
+
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <cerrno>
+#include <thread>
+
+namespace corvat {
+
+namespace {
+constexpr qint32 kBaudRate = 9600;
+constexpr std::chrono::milliseconds kOutputQueuePoll{2};
+
+// Bytes the driver still holds for the line; 0 when the driver cannot tell.
+int OutputQueueLength(int handle) {
+    int queued = 0;
+    if (::ioctl(handle, TIOCOUTQ, &queued) != 0) return 0;
+    return queued;
+}
+}  // namespace
+
+QSerialLink::QSerialLink(QObject* parent) : SerialLink(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::DataArrived);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QSerialLink::OnError);
+}
+
+QSerialLink::~QSerialLink() {
+    // No notices for a link that is going away.
+    m_port.disconnect(this);
+    Close();
+}
+
+bool QSerialLink::Open(const QString& device, QString* error) {
+    Close();
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        if (error) *error = OpenErrorText(device);
+        return false;
+    }
+    const bool configured = m_port.setBaudRate(kBaudRate) && m_port.setDataBits(QSerialPort::Data8) &&
+                            m_port.setParity(QSerialPort::NoParity) &&
+                            m_port.setStopBits(QSerialPort::OneStop) &&
+                            m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        // A port that cannot take 9600 8N1 would garble every frame: refuse it rather than half-open it.
+        if (error) *error = m_port.errorString();
+        m_port.close();
+        return false;
+    }
+    ++m_openGeneration;
+    return true;
+}
+
+QString QSerialLink::OpenErrorText(const QString& device) const {
+    QString text = m_port.errorString();
+    switch (m_port.error()) {
+        case QSerialPort::PermissionError:
+            // QSerialPort reports a refused open and a held port alike; the file's own access tells them
+            // apart.
+            if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+                text += QStringLiteral(
+                            "\n没有权限打开串口 %1：当前用户须属于 dialout 组"
+                            "（sudo usermod -aG dialout $USER，然后重新登录）。")
+                            .arg(device);
+            } else {
+                text += QStringLiteral("\n串口 %1 正被其他程序占用，请先关闭占用它的程序。").arg(device);
+            }
+            break;
+        case QSerialPort::DeviceNotFoundError:
+            // The operator picked "COMn"; say which device that stood for.
+            text += QStringLiteral("\n找不到串口设备 %1。").arg(device);
+            break;
+        default:
+            break;
+    }
+    return text;
+}
+
+void QSerialLink::Close() {
+    if (!m_port.isOpen()) return;
+    DrainOutput();
+    m_port.close();
+}
+
+void QSerialLink::DrainOutput() {
+    const QDeadlineTimer deadline(kDrainLimit);
+    while (m_port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!m_port.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+    }
+    const int handle = static_cast<int>(m_port.handle());
+    if (handle < 0) return;
+    while (OutputQueueLength(handle) > 0 && !deadline.hasExpired())
+        std::this_thread::sleep_for(kOutputQueuePoll);
+}
+
+bool QSerialLink::IsOpen() const {
+    return m_port.isOpen();
+}
+
+void QSerialLink::WriteText(const QString& text) {
+    WriteBytes(text.toLocal8Bit());
+}
+
+void QSerialLink::WriteBytes(const QByteArray& bytes) {
+    // A write to a port that has gone is dropped: the window learns of the loss through AdapterGone.
+    if (!m_port.isOpen()) return;
+    m_port.write(bytes);
+    m_port.flush();
+}
+
+qint64 QSerialLink::WaitingCount() const {
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+QByteArray QSerialLink::ReadAll() {
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+void QSerialLink::OnError(QSerialPort::SerialPortError error) {
+    // Only a vanished device matters here; line errors (framing, parity) were never reported. The closed
+    // port also stops the burst of errors a hung-up pseudo-terminal raises.
+    if (error != QSerialPort::ResourceError || m_losing || !m_port.isOpen()) return;
+    m_losing = true;
+    const QString text = m_port.errorString();
+    m_port.close();
+    m_losing = false;
+    // Delivered from the event loop, so that a loss noticed inside a write never re-enters the handler
+    // that was writing.
+    const quint64 generation = m_openGeneration;
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, generation] {
+            if (generation == m_openGeneration && !m_port.isOpen()) emit AdapterGone(text);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace corvat

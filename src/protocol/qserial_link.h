@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSerialPort>
+#include <chrono>
+
+#include "protocol/serial_link.h"
+
+namespace corvat {
+
+// The serial link over QSerialPort, fixed at 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control.
+class QSerialLink : public SerialLink {
+    Q_OBJECT
+  public:
+    explicit QSerialLink(QObject* parent = nullptr);
+    ~QSerialLink() override;
+
+    bool Open(const QString& device, QString* error) override;
+    void Close() override;
+    bool IsOpen() const override;
+
+    void WriteText(const QString& text) override;
+    void WriteBytes(const QByteArray& bytes) override;
+
+    qint64 WaitingCount() const override;
+    QByteArray ReadAll() override;
+
+    // Longest that Close waits for queued bytes to leave; a dead line must not hang the window.
+    static constexpr std::chrono::milliseconds kDrainLimit{1000};
+
+  private:
+    void OnError(QSerialPort::SerialPortError error);
+    void DrainOutput();
+    QString OpenErrorText(const QString& device) const;
+
+    QSerialPort m_port;
+    bool m_losing = false;         // inside the close that follows a vanished device
+    quint64 m_openGeneration = 0;  // tells a late loss notice from the port opened after it
+};
+
+}  // namespace corvat
