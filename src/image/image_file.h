@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace corvat {
+
+// The preview shows at most this many bytes; the rest of the image is loaded but not shown.
+constexpr qsizetype kPreviewBytes = 512;
+
+// Two upper-case hex digits, always: 00, 0A, 10, FF.
+QString ByteToHex(std::uint8_t value);
+
+// "0C 94 2A " for the bytes 12, 148, 42: two digits and a blank per byte, the blank after the last one too,
+// for the first kPreviewBytes bytes at most.
+QString PreviewText(const QByteArray& data);
+
+// The image kind is decided by the name alone: its last three characters, in any letter case, are "hex".
+// No dot is needed, and a name of fewer than three characters is never a HEX name.
+bool IsHexName(const QString& path);
+
+// The outcome of reading an image file whole. On failure, error carries the system's reason.
+struct ImageRead {
+    bool ok = false;
+    QByteArray bytes;
+    QString error;
+};
+
+// Reads the whole file as raw bytes, read-only.
+ImageRead ReadImageFile(const QString& path);
+
+}  // namespace corvat
