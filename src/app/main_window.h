@@ -77,6 +77,7 @@ private:
 
     // Image loading steps.
     bool ConvertHexImage(const QString& chosenPath);
+    void ReadImage(const QString& source);  // read, preview, report, offer to connect
     QString SettingsFile() const;  // program folder + "info.ini"
     QString SystemDir() const;
 

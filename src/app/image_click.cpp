@@ -1,0 +1,99 @@
+// Loading the program image: the Click of cmdFlashFile, the HEX conversion it may need, and the window's
+// event-handling wait.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/main_window.h"
+#include "image/delay.h"
+#include "image/hex_conversion.h"
+#include "image/image_file.h"
+
+namespace corvat {
+
+namespace {
+
+const QString kImageFilter = QStringLiteral("程序(*.BIN;*.HEX)|*.BIN;*.HEX");
+const QString kNoFileChosen = QStringLiteral("请选择源文件路径！");
+const QString kConversionFailed = QStringLiteral("打开文件出错了！");
+const QString kImageLoaded = QStringLiteral("文件已读入！长度：");
+const QString kCannotRead = QStringLiteral("无法读取文件：%1\n%2");
+
+}  // namespace
+
+void MainWindow::Delay(std::int32_t milliseconds) {
+    corvat::Delay(milliseconds);
+}
+
+void MainWindow::cmdFlashFile_Click() {
+    // Kept off until the Click ends: the conversion's wait lets other handlers run.
+    cmdFlashFile->setEnabled(false);
+    if (m_loader->PortOpen()) m_loader->ClosePort();
+
+    // The dialog keeps its name between uses, so a cancel after an earlier choice reports that choice.
+    const QString answer = m_environment.dialogs->GetOpenFileName(kImageFilter, m_dlgFileName);
+    if (!answer.isEmpty()) m_dlgFileName = answer;
+    const QString chosen = m_dlgFileName;
+    txtFile->setText(chosen);
+    if (chosen.isEmpty()) {
+        ShowPrompt(kNoFileChosen);
+        cmdFlashFile->setEnabled(true);
+        return;
+    }
+
+    QString source = chosen;
+    if (IsHexName(chosen)) {
+        // Connecting during the wait could start a download of the image that is about to be replaced.
+        const bool couldConnect = cmdstar->isEnabled();
+        cmdstar->setEnabled(false);
+        const bool ready = ConvertHexImage(chosen);
+        cmdstar->setEnabled(couldConnect);
+        if (!ready) {
+            cmdFlashFile->setEnabled(true);
+            return;
+        }
+        source = ConverterFilesIn(m_state.AppDir, SystemDir()).output;
+    }
+    ReadImage(source);
+    cmdFlashFile->setEnabled(true);
+}
+
+void MainWindow::ReadImage(const QString& source) {
+    ImageRead read = ReadImageFile(source);
+    if (!read.ok) {
+        // What was loaded before stays loaded, and the preview keeps showing it.
+        ShowError(kCannotRead.arg(source, read.error));
+        return;
+    }
+    m_state.ImageData = std::move(read.bytes);
+    m_state.ImageLength = static_cast<std::int32_t>(m_state.ImageData.size());
+    Text3->setPlainText(PreviewText(m_state.ImageData));
+    ShowMessage(kImageLoaded + QString::number(m_state.ImageLength));
+    cmdstar->setEnabled(true);
+}
+
+bool MainWindow::ConvertHexImage(const QString& chosenPath) {
+    const ConverterFiles files = ConverterFilesIn(m_state.AppDir, SystemDir());
+    StepError error = DeleteOldOutput(files);
+    if (error.isEmpty()) error = CopyConverter(files);
+    if (error.isEmpty()) error = CopyInput(files, chosenPath);
+    if (error.isEmpty()) error = StartConverter(files, *m_environment.starter);
+
+    // Shut-down may run inside a wait and remove the files; after that nothing is shown or read.
+    const auto waitThenCheck = [&](std::chrono::milliseconds wait) {
+        Delay(static_cast<std::int32_t>(wait.count()));
+        return !m_unloaded && IsOutputReady(files);
+    };
+    if (error.isEmpty()) {
+        if (waitThenCheck(kConverterFirstWait)) return true;
+        for (int retry = 0; retry < kConverterRetries && !m_unloaded; ++retry) {
+            if (waitThenCheck(kConverterRetryWait)) return true;
+        }
+    }
+    if (m_unloaded) return false;
+    ShowError(error.isEmpty() ? kConversionFailed : error);
+    Text3->clear();
+    return false;
+}
+
+}  // namespace corvat
