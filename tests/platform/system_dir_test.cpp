@@ -1,0 +1,150 @@
+// The converter's private folder: where it lies, how it is made, which folders are refused.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "platform/system_dir.h"
+
+namespace corvat {
+namespace {
+
+mode_t ModeOf(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? (status.st_mode & 07777) : 0;
+}
+
+class EnvironmentVariable {
+  public:
+    explicit EnvironmentVariable(const char* name)
+        : m_name(name), m_saved(qgetenv(name)), m_was(qEnvironmentVariableIsSet(name)) {}
+    ~EnvironmentVariable() { m_was ? qputenv(m_name, m_saved) : qunsetenv(m_name); }
+
+  private:
+    const char* m_name;
+    QByteArray m_saved;
+    bool m_was;
+};
+
+TEST(SystemDirPath, RuntimeFolderWhenSet) {
+    const EnvironmentVariable keep("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", "/run/user/1234");
+    EXPECT_EQ(DefaultSystemDirPath(), "/run/user/1234/corvat");
+}
+
+TEST(SystemDirPath, TempFolderWithUserIdWhenUnsetOrEmpty) {
+    const EnvironmentVariable keep("XDG_RUNTIME_DIR");
+    const QString expected = QDir::tempPath() + QStringLiteral("/corvat-%1").arg(::geteuid());
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(DefaultSystemDirPath(), expected);
+    qputenv("XDG_RUNTIME_DIR", "");
+    EXPECT_EQ(DefaultSystemDirPath(), expected);
+}
+
+struct Row {
+    const char* name;
+    std::function<void(const QString& path)> arrange;  // what stands at the path beforehand
+    bool usable;
+};
+
+class PrepareRows : public ::testing::TestWithParam<Row> {};
+
+TEST_P(PrepareRows, UsableOnlyWhenPrivateToUs) {
+    QTemporaryDir parent;
+    ASSERT_TRUE(parent.isValid());
+    const QString path = parent.filePath("corvat");
+    GetParam().arrange(path);
+    const SystemDir dir = PrepareSystemDir(path);
+    if (GetParam().usable) {
+        EXPECT_TRUE(dir.ok()) << dir.error.toStdString();
+        EXPECT_EQ(dir.path, path);
+        EXPECT_EQ(ModeOf(path), 0700u);
+    } else {
+        EXPECT_FALSE(dir.ok());
+        EXPECT_TRUE(dir.path.isEmpty());
+        EXPECT_TRUE(dir.error.contains(path)) << dir.error.toStdString();
+    }
+}
+
+void Nothing(const QString&) {}
+void OwnFolder(const QString& path) {
+    ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), 0700), 0);
+}
+void OpenFolder(const QString& path) {
+    OwnFolder(path);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+}
+void LinkToOwnFolder(const QString& path) {
+    OwnFolder(path + "-target");
+    ASSERT_TRUE(QFile::link(path + "-target", path));
+}
+void PlainFile(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PrepareRows,
+                         ::testing::Values(Row{"MissingFolderCreatedPrivate", Nothing, true},
+                                           Row{"OwnPrivateFolderKept", OwnFolder, true},
+                                           Row{"OwnOpenFolderNarrowed", OpenFolder, true},
+                                           Row{"SymbolicLinkRefused", LinkToOwnFolder, false},
+                                           Row{"PlainFileRefused", PlainFile, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PrepareSystemDir, FolderOfAnotherUserRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    QTemporaryDir parent;
+    const QString path = parent.filePath("corvat");
+    OwnFolder(path);
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    const SystemDir dir = PrepareSystemDir(path);
+    EXPECT_FALSE(dir.ok());
+    EXPECT_TRUE(dir.error.contains(path));
+}
+
+TEST(PrepareSystemDir, MissingParentReportsWhy) {
+    QTemporaryDir parent;
+    const SystemDir dir = PrepareSystemDir(parent.filePath("no/corvat"));
+    EXPECT_FALSE(dir.ok());
+    EXPECT_TRUE(dir.error.contains("no/corvat"));
+}
+
+class CopyReplacingTest : public ::testing::Test {
+  protected:
+    void Write(const QString& path, const QByteArray& bytes, QFile::Permissions permissions) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        ASSERT_TRUE(file.setPermissions(permissions));
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(CopyReplacingTest, ReplacesTargetAndKeepsItExecutable) {
+    const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    Write(m_dir.filePath("source"), "new converter", executable);
+    Write(m_dir.filePath("HEX2BIN.EXE"), "old, longer converter", QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_TRUE(CopyReplacing(m_dir.filePath("source"), m_dir.filePath("HEX2BIN.EXE")).isEmpty());
+    QFile target(m_dir.filePath("HEX2BIN.EXE"));
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "new converter");
+    EXPECT_TRUE(target.permissions() & QFile::ExeOwner);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2) << "no temporary copy may stay";
+}
+
+TEST_F(CopyReplacingTest, MissingSourceLeavesTargetAndSaysWhy) {
+    Write(m_dir.filePath("HEX2BIN.EXE"), "old", QFile::ReadOwner | QFile::WriteOwner);
+    const QString error = CopyReplacing(m_dir.filePath("absent"), m_dir.filePath("HEX2BIN.EXE"));
+    EXPECT_TRUE(error.contains("absent"));
+    QFile target(m_dir.filePath("HEX2BIN.EXE"));
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "old");
+}
+
+}  // namespace
+}  // namespace corvat
