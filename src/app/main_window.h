@@ -79,7 +79,12 @@ private:
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
     QString SettingsFile() const;  // program folder + "info.ini"
-    QString SystemDir() const;
+    QString SystemDir() const;     // empty when the platform's folder is refused
+
+    // Start-up steps.
+    QString ProgramDir() const;    // the environment's folder, or the executable's
+    void PlaceConverterCopy();
+    void StartCompanionAtStartUp();
 
     WindowEnvironment m_environment;
     LoaderState m_state;

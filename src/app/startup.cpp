@@ -1,0 +1,145 @@
+// Start-up and shut-down of the window, the companion program and the web link.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "app/main_window.h"
+#include "platform/system_dir.h"
+#include "settings/module1.h"
+#include "settings/profile_file.h"
+
+namespace corvat {
+namespace {
+
+const QString kTitle = QStringLiteral("Corvat");
+const QString kConverterMissing = QStringLiteral("HEX2BIN.COM文件丢失!");
+const QString kCompanionMissing = QStringLiteral("主程序文件Halvek丢失！");
+const QString kCompanionName = QStringLiteral("Halvek.exe");
+const QString kSettingsName = QStringLiteral("info.ini");
+const QString kBrowserOpener = QStringLiteral("xdg-open");
+const QString kWebPage = QStringLiteral("http://www.quoratel.com");
+
+const QString kSection = QStringLiteral("System");
+const QString kPortKey = QStringLiteral("Comm");
+const QString kStyleKey = QStringLiteral("style");
+const QString kTicked = QStringLiteral("1");
+const QString kNotTicked = QStringLiteral("0");
+
+// "style" as a 16-bit whole number, fractions rounded to even. What cannot be one (absent, empty, text,
+// out of range) counts as 0, as on a first run without a settings file.
+std::int16_t StyleValue(const QString& text) {
+    bool isNumber = false;
+    const double value = text.trimmed().toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(value)) return 0;
+    const double rounded = std::nearbyint(value);
+    if (rounded < std::numeric_limits<std::int16_t>::min() ||
+        rounded > std::numeric_limits<std::int16_t>::max())
+        return 0;
+    return static_cast<std::int16_t>(rounded);
+}
+
+// Any text may stand in the port box; a name from the list also selects that row.
+void SetPortText(QComboBox& combo, const QString& text) {
+    const int row = combo.findText(text);
+    if (row >= 0) combo.setCurrentIndex(row);
+    combo.setEditText(text);
+}
+
+// The stored name must be exactly the converter's, even on a file system that ignores letter case.
+bool HasConverter(const QString& folder) {
+    const QString name = QString::fromLatin1(kConverterFileName);
+    return QDir(folder).entryList(QStringList{name}, QDir::Files).contains(name);
+}
+
+}  // namespace
+
+QString MainWindow::ProgramDir() const {
+    return m_environment.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                              : m_environment.programDir;
+}
+
+QString MainWindow::SettingsFile() const {
+    return ProgramDir() + QLatin1Char('/') + kSettingsName;
+}
+
+QString MainWindow::SystemDir() const {
+    return m_environment.systemDir.isEmpty() ? PlatformSystemDir().path : m_environment.systemDir;
+}
+
+void MainWindow::Form_Load() {
+    if (!HasConverter(ProgramDir()))
+        m_environment.dialogs->MessageBox(kConverterMissing, MessageIcon::None, kTitle);
+    SetPortText(*Combo1, ReadIniValue(kSection, kPortKey, QString(), SettingsFile()));
+    m_state.AppDir = ProgramDir();
+    if (!m_state.AppDir.endsWith(QLatin1Char('/'))) m_state.AppDir += QLatin1Char('/');
+    PlaceConverterCopy();
+    // Changing the tick raises Check1_Click, which records the value and sets Command1 to match.
+    Check1->setChecked(StyleValue(ReadIniValue(kSection, kStyleKey, QString(), SettingsFile())) == 1);
+    show();
+    if (Check1->isChecked()) {
+        Command1->setEnabled(false);
+        StartCompanionAtStartUp();
+    }
+}
+
+// Without a converter, or without a usable system folder, HEX images fail when converted and say so then.
+void MainWindow::PlaceConverterCopy() {
+    const QString source = m_state.AppDir + QString::fromLatin1(kConverterFileName);
+    const QString folder = SystemDir();
+    if (folder.isEmpty() || !QFileInfo(source).isFile()) return;
+    CopyReplacing(source, QDir(folder).filePath(QString::fromLatin1(kConverterFileName)));
+}
+
+// By path and without a shell, so a program folder with blanks in its name starts the right file.
+void MainWindow::StartCompanionAtStartUp() {
+    const QString companion = m_state.AppDir + kCompanionName;
+    if (QFileInfo(companion).isFile()) {
+        m_environment.starter->Start(companion, {}, false);
+    } else {
+        m_environment.dialogs->MessageBox(kCompanionMissing, MessageIcon::None, kTitle);
+    }
+}
+
+void MainWindow::Form_Unload() {
+    if (m_unloaded) return;
+    m_unloaded = true;  // a conversion waiting inside Delay stops at its next check
+    const QString folder = SystemDir();
+    if (!folder.isEmpty()) {
+        for (const char* name : {kConverterOutputName, kConverterFileName, kConverterInputName}) {
+            QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
+            if (file.exists()) file.remove();
+        }
+    }
+    WriteProfileString(SettingsFile(), kSection, kPortKey, Combo1->currentText());
+}
+
+void MainWindow::Check1_Click() {
+    if (Check1->isChecked()) {
+        WriteProfileString(SettingsFile(), kSection, kStyleKey, kTicked);
+        Command1->setEnabled(false);
+    } else {
+        WriteProfileString(SettingsFile(), kSection, kStyleKey, kNotTicked);
+        Command1->setEnabled(true);
+    }
+}
+
+// A companion that cannot be started leaves everything as it was, and says nothing.
+void MainWindow::Command1_Click() {
+    if (!m_environment.starter->Start(m_state.AppDir + kCompanionName, {}, false)) return;
+    Command1->setEnabled(false);
+    Check1->setChecked(true);
+    WriteProfileString(SettingsFile(), kSection, kStyleKey, kTicked);
+}
+
+void MainWindow::Label3_Click() {
+    m_environment.starter->Start(kBrowserOpener, {kWebPage}, false);
+}
+
+}  // namespace corvat
