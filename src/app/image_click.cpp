@@ -8,6 +8,7 @@
 #include "image/delay.h"
 #include "image/hex_conversion.h"
 #include "image/image_file.h"
+#include "platform/system_dir.h"
 
 namespace corvat {
 
@@ -18,6 +19,7 @@ const QString kNoFileChosen = QStringLiteral("请选择源文件路径！");
 const QString kConversionFailed = QStringLiteral("打开文件出错了！");
 const QString kImageLoaded = QStringLiteral("文件已读入！长度：");
 const QString kCannotRead = QStringLiteral("无法读取文件：%1\n%2");
+const QString kNoConverterFolder = QStringLiteral("转换程序的临时文件夹不可用：%1");
 
 }  // namespace
 
@@ -73,8 +75,11 @@ void MainWindow::ReadImage(const QString& source) {
 }
 
 bool MainWindow::ConvertHexImage(const QString& chosenPath) {
-    const ConverterFiles files = ConverterFilesIn(m_state.AppDir, SystemDir());
-    StepError error = DeleteOldOutput(files);
+    const QString folder = SystemDir();
+    const ConverterFiles files = ConverterFilesIn(m_state.AppDir, folder);
+    // Without its private folder the converter's files would land in whatever the current folder is.
+    StepError error =
+        folder.isEmpty() ? kNoConverterFolder.arg(PlatformSystemDir().error) : DeleteOldOutput(files);
     if (error.isEmpty()) error = CopyConverter(files);
     if (error.isEmpty()) error = CopyInput(files, chosenPath);
     if (error.isEmpty()) error = StartConverter(files, *m_environment.starter);

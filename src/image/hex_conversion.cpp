@@ -4,43 +4,21 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/system_dir.h"
+
 namespace corvat {
 
 namespace {
-
-constexpr char kConverterName[] = "HEX2BIN.EXE";
-constexpr char kInputName[] = "Hexbin.hex";
-constexpr char kOutputName[] = "HexBIN.bin";
 
 QString InFolder(const QString& folder, const char* name) {
     return QDir(folder).filePath(QString::fromLatin1(name));
 }
 
-bool SameFile(const QString& a, const QString& b) {
-    const QString canonicalA = QFileInfo(a).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
-}
-
-// QFile::copy never overwrites, so the old target goes first. Removing rather than rewriting also keeps
-// a converter that is still running from an earlier conversion from blocking the new copy.
-StepError CopyReplacing(const QString& from, const QString& to, const QString& what) {
-    if (SameFile(from, to)) return {};
-    QFile target(to);
-    if (target.exists() && !target.remove()) {
-        return QStringLiteral("无法替换%1：%2\n%3").arg(what, to, target.errorString());
-    }
-    QFile source(from);
-    if (!source.copy(to)) {
-        return QStringLiteral("无法复制%1：%2\n%3").arg(what, from, source.errorString());
-    }
-    return {};
-}
-
 }  // namespace
 
 ConverterFiles ConverterFilesIn(const QString& programDir, const QString& systemDir) {
-    return {InFolder(programDir, kConverterName), InFolder(systemDir, kConverterName),
-            InFolder(systemDir, kInputName), InFolder(systemDir, kOutputName)};
+    return {InFolder(programDir, kConverterFileName), InFolder(systemDir, kConverterFileName),
+            InFolder(systemDir, kConverterInputName), InFolder(systemDir, kConverterOutputName)};
 }
 
 StepError DeleteOldOutput(const ConverterFiles& files) {
@@ -52,8 +30,7 @@ StepError DeleteOldOutput(const ConverterFiles& files) {
 }
 
 StepError CopyConverter(const ConverterFiles& files) {
-    if (StepError error = CopyReplacing(files.source, files.copy, QStringLiteral("转换程序"));
-        !error.isEmpty()) {
+    if (StepError error = CopyReplacing(files.source, files.copy); !error.isEmpty()) {
         return error;
     }
     QFile copy(files.copy);
@@ -66,7 +43,8 @@ StepError CopyConverter(const ConverterFiles& files) {
 }
 
 StepError CopyInput(const ConverterFiles& files, const QString& chosenPath) {
-    return CopyReplacing(chosenPath, files.input, QStringLiteral("文件"));
+    // Copied beside and renamed into place, so even the input itself chosen again survives.
+    return CopyReplacing(chosenPath, files.input);
 }
 
 StepError StartConverter(const ConverterFiles& files, ProgramStarter& starter) {

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "app/main_window.h"
+#include "support/answering_dialogs.h"
+
+namespace corvat {
+namespace {
+
+using Message = test::AnsweringDialogs::Message;
+
+const QString kPrompt = QStringLiteral("请选择源文件路径！");
+const QString kLoaded = QStringLiteral("文件已读入！长度：");
+
+QByteArray Pattern(qsizetype length, int seed = 0) {
+    QByteArray bytes(length, '\0');
+    for (qsizetype k = 0; k < length; ++k) bytes[k] = static_cast<char>((k * 7 + seed) % 256);
+    return bytes;
+}
+
+// Every byte as two upper-case digits and a blank, written out here independently of the window's code.
+QString ExpectedPreview(const QByteArray& bytes) {
+    QString text;
+    for (qsizetype k = 0; k < std::min<qsizetype>(bytes.size(), 512); ++k) {
+        text += QString::asprintf("%02X ", static_cast<unsigned char>(bytes[k]));
+    }
+    return text;
+}
+
+class ImageClickTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        window = std::make_unique<MainWindow>(
+            WindowEnvironment{&dialogs, &starter, programDir.path(), systemDir.path()});
+        window->Form_Load();
+        // Start-up may have its own say (no converter in this program folder); only later messages count.
+        messagesBefore = dialogs.Messages().size();
+    }
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        EXPECT_EQ(file.write(bytes), bytes.size());
+        return file.fileName();
+    }
+
+    void Load(const QString& answer) {
+        dialogs.AnswerOpenFile(answer);
+        Control<QPushButton>("cmdFlashFile")->click();
+    }
+
+    template <typename W>
+    W* Control(const char* name) {
+        W* widget = window->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QList<Message> NewMessages() const { return dialogs.Messages().mid(messagesBefore); }
+    QString Preview() { return Control<QPlainTextEdit>("Text3")->toPlainText(); }
+    QString Status() { return Control<QLabel>("lblMsg")->text(); }
+    QString Path() { return Control<QLineEdit>("txtFile")->text(); }
+    bool Enabled(const char* name) { return Control<QPushButton>(name)->isEnabled(); }
+
+    QTemporaryDir programDir;
+    QTemporaryDir systemDir;
+    QTemporaryDir files;
+    test::AnsweringDialogs dialogs;
+    DetachedProgramStarter starter;
+    std::unique_ptr<MainWindow> window;
+    qsizetype messagesBefore = 0;
+};
+
+TEST_F(ImageClickTest, FirstCancelPromptsAndChangesNothingElse) {
+    const QString statusBefore = Status();
+    Load(QString());
+    EXPECT_EQ(Path(), QString());
+    EXPECT_EQ(NewMessages(), (QList<Message>{{kPrompt, MessageIcon::Information, QStringLiteral("提示")}}));
+    EXPECT_EQ(window->State().ImageLength, 0);
+    EXPECT_TRUE(window->State().ImageData.isEmpty());
+    EXPECT_EQ(Preview(), QString());
+    EXPECT_EQ(Status(), statusBefore);
+    EXPECT_FALSE(Enabled("cmdstar"));
+    EXPECT_TRUE(Enabled("cmdFlashFile"));
+}
+
+TEST_F(ImageClickTest, DialogGetsTheLoadersFilterAndItsLastName) {
+    const QString first = Write(QStringLiteral("a.bin"), "abc");
+    Load(first);
+    Load(QString());
+    ASSERT_EQ(dialogs.FileRequests().size(), 2);
+    EXPECT_EQ(dialogs.FileRequests()[0].filter, QStringLiteral("程序(*.BIN;*.HEX)|*.BIN;*.HEX"));
+    EXPECT_EQ(dialogs.FileRequests()[0].startName, QString());
+    EXPECT_EQ(dialogs.FileRequests()[1].startName, first);
+}
+
+TEST_F(ImageClickTest, CancelAfterAChoiceLoadsThatFileAgain) {
+    const QString path = Write(QStringLiteral("固件 one.bin"), "abc");
+    Load(path);
+    // Changed on disk since: the cancel reads the file afresh, exactly as a new choice would.
+    Write(QStringLiteral("固件 one.bin"), "12345");
+    Load(QString());
+    EXPECT_EQ(Path(), path);
+    EXPECT_TRUE(NewMessages().isEmpty());
+    EXPECT_EQ(window->State().ImageData, "12345");
+    EXPECT_EQ(Status(), kLoaded + "5");
+}
+
+struct LoadRow {
+    const char* name;
+    qsizetype length;
+};
+
+class LoadedImageTest : public ImageClickTest, public testing::WithParamInterface<LoadRow> {};
+
+TEST_P(LoadedImageTest, WholeFileHeldAtMost512Shown) {
+    const QByteArray bytes = GetParam().length == 1 ? QByteArray(1, 5) : Pattern(GetParam().length);
+    const QString path = Write(QStringLiteral("image.bin"), bytes);
+    Load(path);
+    EXPECT_EQ(window->State().ImageLength, GetParam().length);
+    EXPECT_EQ(window->State().ImageData, bytes);
+    EXPECT_EQ(Preview(), ExpectedPreview(bytes));
+    EXPECT_EQ(Status(), kLoaded + QString::number(GetParam().length));
+    EXPECT_EQ(Path(), path);
+    EXPECT_TRUE(Enabled("cmdstar"));
+    EXPECT_TRUE(Enabled("cmdFlashFile"));
+    EXPECT_TRUE(NewMessages().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LoadedImageTest,
+                         testing::Values(LoadRow{"Empty", 0}, LoadRow{"OneByte", 1},
+                                         LoadRow{"Exactly512", 512}, LoadRow{"Over512", 513},
+                                         LoadRow{"LargeTarget", 15360}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ImageClickTest, OnePreviewByteIsTwoDigitsAndABlank) {
+    Load(Write(QStringLiteral("one.bin"), QByteArray(1, 5)));
+    EXPECT_EQ(Preview(), QStringLiteral("05 "));
+    EXPECT_EQ(Status(), kLoaded + "1");
+}
+
+TEST_F(ImageClickTest, ShorterSecondImageLeavesNothingOfTheFirst) {
+    Load(Write(QStringLiteral("long.bin"), Pattern(1000, 1)));
+    const QByteArray second = Pattern(10, 2);
+    Load(Write(QStringLiteral("short.bin"), second));
+    EXPECT_EQ(window->State().ImageData, second);
+    EXPECT_EQ(window->State().ImageLength, 10);
+    EXPECT_EQ(Preview(), ExpectedPreview(second));
+}
+
+TEST_F(ImageClickTest, UnreadableFileKeepsTheLoadedImage) {
+    const QByteArray first = Pattern(40);
+    Load(Write(QStringLiteral("good.bin"), first));
+    const QString preview = Preview();
+    const QString status = Status();
+    for (const auto& [name, path] : {std::pair{"Missing", files.filePath(QStringLiteral("typed name.bin"))},
+                                     std::pair{"Directory", files.path()}}) {
+        SCOPED_TRACE(name);
+        const qsizetype before = dialogs.Messages().size();
+        Load(path);
+        ASSERT_EQ(dialogs.Messages().size(), before + 1);
+        const Message shown = dialogs.Messages().last();
+        EXPECT_TRUE(shown.text.startsWith(QStringLiteral("无法读取文件："))) << shown.text.toStdString();
+        EXPECT_TRUE(shown.text.contains(path)) << shown.text.toStdString();
+        EXPECT_EQ(shown.icon, MessageIcon::None);
+        EXPECT_EQ(shown.title, QStringLiteral("Corvat"));
+        EXPECT_EQ(Path(), path);
+        EXPECT_EQ(window->State().ImageData, first);
+        EXPECT_EQ(window->State().ImageLength, 40);
+        EXPECT_EQ(Preview(), preview);
+        EXPECT_EQ(Status(), status);
+        EXPECT_TRUE(Enabled("cmdstar"));
+        EXPECT_TRUE(Enabled("cmdFlashFile"));
+    }
+}
+
+TEST_F(ImageClickTest, UnreadableFirstChoiceOffersNoConnection) {
+    Load(files.filePath(QStringLiteral("missing.bin")));
+    EXPECT_EQ(NewMessages().size(), 1);
+    EXPECT_FALSE(Enabled("cmdstar"));
+    EXPECT_TRUE(Enabled("cmdFlashFile"));
+    EXPECT_EQ(window->State().ImageLength, 0);
+}
+
+TEST_F(ImageClickTest, OpenPortIsClosedWhateverTheDialogAnswers) {
+    // A pseudo-terminal stands in for the adapter: the real serial layer opens and closes it.
+    int master = -1;
+    int slave = -1;
+    char device[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, device, nullptr, nullptr), 0);
+    for (const auto& [name, answer] :
+         {std::pair{"Cancelled", QString()}, std::pair{"Chosen", Write(QStringLiteral("a.bin"), "abc")}}) {
+        SCOPED_TRACE(name);
+        QString error;
+        ASSERT_TRUE(window->Link().Open(QString::fromLocal8Bit(device), &error)) << error.toStdString();
+        Load(answer);
+        EXPECT_FALSE(window->Link().IsOpen());
+    }
+    close(slave);
+    close(master);
+}
+
+}  // namespace
+}  // namespace corvat
