@@ -142,12 +142,6 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LoadedImageTest,
                                          LoadRow{"LargeTarget", 15360}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ImageClickTest, OnePreviewByteIsTwoDigitsAndABlank) {
-    Load(Write(QStringLiteral("one.bin"), QByteArray(1, 5)));
-    EXPECT_EQ(Preview(), QStringLiteral("05 "));
-    EXPECT_EQ(Status(), kLoaded + "1");
-}
-
 TEST_F(ImageClickTest, ShorterSecondImageLeavesNothingOfTheFirst) {
     Load(Write(QStringLiteral("long.bin"), Pattern(1000, 1)));
     const QByteArray second = Pattern(10, 2);
@@ -181,14 +175,6 @@ TEST_F(ImageClickTest, UnreadableFileKeepsTheLoadedImage) {
         EXPECT_TRUE(Enabled("cmdstar"));
         EXPECT_TRUE(Enabled("cmdFlashFile"));
     }
-}
-
-TEST_F(ImageClickTest, UnreadableFirstChoiceOffersNoConnection) {
-    Load(files.filePath(QStringLiteral("missing.bin")));
-    EXPECT_EQ(NewMessages().size(), 1);
-    EXPECT_FALSE(Enabled("cmdstar"));
-    EXPECT_TRUE(Enabled("cmdFlashFile"));
-    EXPECT_EQ(window->State().ImageLength, 0);
 }
 
 TEST_F(ImageClickTest, OpenPortIsClosedWhateverTheDialogAnswers) {

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "image/hex_conversion.h"
+#include "support/recording_starter.h"
 
 namespace corvat {
 namespace {
@@ -23,20 +24,6 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-class RecordingStarter : public ProgramStarter {
-  public:
-    bool Start(const QString& program, const QStringList& arguments, bool hidden) override {
-        this->program = program;
-        this->arguments = arguments;
-        this->hidden = hidden;
-        return succeed;
-    }
-    bool succeed = true;
-    QString program;
-    QStringList arguments;
-    bool hidden = false;
-};
-
 // Folders with blanks and Chinese in their names: paths reach the converter as arguments, never parsed.
 class ConverterFilesTest : public testing::Test {
   protected:
@@ -52,13 +39,6 @@ class ConverterFilesTest : public testing::Test {
     ConverterFiles files;
 };
 
-TEST_F(ConverterFilesTest, FixedNamesInTheirFolders) {
-    EXPECT_EQ(files.source, root.filePath(QStringLiteral("程序 folder/HEX2BIN.EXE")));
-    EXPECT_EQ(files.copy, root.filePath(QStringLiteral("system dir/HEX2BIN.EXE")));
-    EXPECT_EQ(files.input, root.filePath(QStringLiteral("system dir/Hexbin.hex")));
-    EXPECT_EQ(files.output, root.filePath(QStringLiteral("system dir/HexBIN.bin")));
-}
-
 TEST_F(ConverterFilesTest, ConverterCopyReplacesAndStaysExecutable) {
     WriteFile(files.source, "#!/bin/sh\n# new\n", kExecutable);
     for (const auto& [name, earlier] : {std::pair{"NoEarlierCopy", QByteArray()},
@@ -70,11 +50,6 @@ TEST_F(ConverterFilesTest, ConverterCopyReplacesAndStaysExecutable) {
         EXPECT_EQ(ReadFile(files.copy), "#!/bin/sh\n# new\n");
         EXPECT_TRUE(QFile::permissions(files.copy) & QFileDevice::ExeOwner);
     }
-}
-
-TEST_F(ConverterFilesTest, MissingConverterIsReportedWithItsPath) {
-    const StepError error = CopyConverter(files);
-    EXPECT_TRUE(error.contains(files.source)) << error.toStdString();
 }
 
 TEST_F(ConverterFilesTest, InputCopyReplacesTheEarlierOne) {
@@ -93,18 +68,6 @@ TEST_F(ConverterFilesTest, ChoosingTheInputItselfKeepsIt) {
     EXPECT_EQ(ReadFile(files.input), ":00000001FF\n");
 }
 
-TEST_F(ConverterFilesTest, UnreadableChoiceIsReported) {
-    const QString missing = root.filePath(QStringLiteral("gone.hex"));
-    EXPECT_TRUE(CopyInput(files, missing).contains(missing));
-}
-
-TEST_F(ConverterFilesTest, OldOutputIsDeleted) {
-    EXPECT_EQ(DeleteOldOutput(files), QString());  // nothing there is not a failure
-    WriteFile(files.output, "earlier image");
-    EXPECT_EQ(DeleteOldOutput(files), QString());
-    EXPECT_FALSE(QFile::exists(files.output));
-}
-
 TEST_F(ConverterFilesTest, ReadyOnlyWhenTheOutputHasBytes) {
     EXPECT_FALSE(IsOutputReady(files));
     WriteFile(files.output, "");
@@ -114,13 +77,15 @@ TEST_F(ConverterFilesTest, ReadyOnlyWhenTheOutputHasBytes) {
 }
 
 TEST_F(ConverterFilesTest, ConverterGetsInputThenOutputHidden) {
-    RecordingStarter starter;
+    test::RecordingStarter starter;
+    starter.ForceOutcome(true);
     EXPECT_EQ(StartConverter(files, starter), QString());
-    EXPECT_EQ(starter.program, files.copy);
-    EXPECT_EQ(starter.arguments, (QStringList{files.input, files.output}));
-    EXPECT_TRUE(starter.hidden);
+    ASSERT_EQ(starter.Records().size(), 1);
+    EXPECT_EQ(starter.Records()[0].program, files.copy);
+    EXPECT_EQ(starter.Records()[0].arguments, (QStringList{files.input, files.output}));
+    EXPECT_TRUE(starter.Records()[0].hidden);
 
-    starter.succeed = false;
+    starter.ForceOutcome(false);
     EXPECT_TRUE(StartConverter(files, starter).contains(files.copy));
 }
 

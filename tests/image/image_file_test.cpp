@@ -108,12 +108,6 @@ TEST_F(ReadImageFileTest, ReadsEveryByteUnchanged) {
     EXPECT_TRUE(read.error.isEmpty());
 }
 
-TEST_F(ReadImageFileTest, EmptyFileIsAnEmptyImage) {
-    const ImageRead read = ReadImageFile(Write(QStringLiteral("empty.bin"), {}));
-    EXPECT_TRUE(read.ok);
-    EXPECT_TRUE(read.bytes.isEmpty());
-}
-
 TEST_F(ReadImageFileTest, UnreadableFilesGiveTheSystemsReason) {
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     const QString folder = dir.path();
