@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <initializer_list>
 
 #include "app/link_label.h"
@@ -60,6 +61,12 @@ QLineEdit* MakeReadOnlyLine(QWidget* parent, const QString& text, const char* na
     auto* line = new QLineEdit(text, parent);
     line->setReadOnly(true);
     return Dress(line, name);
+}
+
+// The substitute fonts and Qt's wider check indicator would cut these captions short; a caption cut
+// short tells the operator less than the design did, so the control grows to the right instead.
+void WidenToFit(QWidget* widget) {
+    widget->resize(std::max(widget->width(), widget->sizeHint().width()), widget->height());
 }
 
 void ChainTabOrder(std::initializer_list<QWidget*> chain) {
@@ -154,6 +161,8 @@ void MainWindow::CreateControls() {
     Line1 = Dress(new QFrame(this), "Line1");
     Line1->setFrameShape(QFrame::NoFrame);
     Label4 = MakeLabel(this, QStringLiteral("Email:") + kEmailAddress, "Label4");
+    WidenToFit(Check1);
+    WidenToFit(Label4);
 
     // The design's tab indexes; labels take no focus, except that the web link is appended last.
     ChainTabOrder({cmdFlashFile, Combo1, cmdstar, cmdWrite, cmdExit, Text1, Text3, txtFile, Picture1,
