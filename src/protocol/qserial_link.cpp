@@ -1,5 +1,6 @@
 #include "protocol/qserial_link.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -36,6 +37,7 @@ QSerialLink::~QSerialLink() {
 
 bool QSerialLink::Open(const QString& device, QString* error) {
     Close();
+    m_device = device;
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (error) *error = OpenErrorText(device);
@@ -120,12 +122,22 @@ QByteArray QSerialLink::ReadAll() {
     return m_port.isOpen() ? m_port.readAll() : QByteArray();
 }
 
+bool QSerialLink::HungUp() const {
+    pollfd device{static_cast<int>(m_port.handle()), POLLIN, 0};
+    return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 void QSerialLink::OnError(QSerialPort::SerialPortError error) {
-    // Only a vanished device matters here; line errors (framing, parity) were never reported. The closed
-    // port also stops the burst of errors a hung-up pseudo-terminal raises.
-    if (error != QSerialPort::ResourceError || m_losing || !m_port.isOpen()) return;
+    // Only a vanished device matters here; line errors (framing, parity) were never reported. A hung-up
+    // tty reads as end of file, which QSerialPort reports as a read error again and again with a stale
+    // system text: the hang-up itself tells that the device has gone.
+    if (m_losing || !m_port.isOpen()) return;
+    const bool resourceLost = error == QSerialPort::ResourceError;
+    if (!resourceLost && !(error == QSerialPort::ReadError && HungUp())) return;
     m_losing = true;
-    const QString text = m_port.errorString();
+    QString text =
+        QStringLiteral("串口 %1 已断开（例如 USB 串口适配器被拔出），请检查连接后重新联机。").arg(m_device);
+    if (resourceLost) text.prepend(m_port.errorString() + QLatin1Char('\n'));
     m_port.close();
     m_losing = false;
     // Delivered from the event loop, so that a loss noticed inside a write never re-enters the handler

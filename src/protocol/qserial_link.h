@@ -30,9 +30,11 @@ class QSerialLink : public SerialLink {
   private:
     void OnError(QSerialPort::SerialPortError error);
     void DrainOutput();
+    bool HungUp() const;
     QString OpenErrorText(const QString& device) const;
 
     QSerialPort m_port;
+    QString m_device;
     bool m_losing = false;         // inside the close that follows a vanished device
     quint64 m_openGeneration = 0;  // tells a late loss notice from the port opened after it
 };

@@ -1,0 +1,63 @@
+#include "protocol/identification.h"
+
+#include <gtest/gtest.h>
+#include <QLocale>
+
+namespace corvat {
+namespace {
+
+struct PortRow {
+    const char* name;
+    const char* text;
+    int number;  // -1: no number
+};
+
+void PrintTo(const PortRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class PortNumberTest : public ::testing::TestWithParam<PortRow> {};
+
+TEST_P(PortNumberTest, TakesTheLastCharacter) {
+    const auto number = PortNumberFromText(QString::fromUtf8(GetParam().text));
+    if (GetParam().number < 0) {
+        EXPECT_FALSE(number.has_value());
+    } else {
+        ASSERT_TRUE(number.has_value());
+        EXPECT_EQ(*number, GetParam().number);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PortNumberTest,
+                         ::testing::Values(PortRow{"Com1", "COM1", 1}, PortRow{"Com6", "COM6", 6},
+                                           PortRow{"Com10GivesZero", "COM10", 0},
+                                           PortRow{"TypedCom8", "COM8", 8}, PortRow{"Empty", "", -1},
+                                           PortRow{"LetterLast", "COMx", -1}, PortRow{"NoNumber", "COM", -1},
+                                           PortRow{"TrailingBlank", "COM1 ", -1},
+                                           PortRow{"FullWidthDigit", "COM１", -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TargetKindTest, KnowsExactlyTwoKinds) {
+    const auto small = TargetKindFor('0');
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->capacityText, QStringLiteral("从机容量: 7168 "));
+    EXPECT_EQ(small->pageSize, 64);
+    const auto large = TargetKindFor('1');
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->capacityText, QStringLiteral("从机容量: 15360 "));
+    EXPECT_EQ(large->pageSize, 128);
+    for (const char other : {'2', 'O', '\0', '\xB0'}) EXPECT_FALSE(TargetKindFor(other)) << int(other);
+}
+
+TEST(VersionTextTest, HasBlankForSignAndPointWhateverTheLocale) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German));  // a comma locale must not leak into the text
+    EXPECT_EQ(VersionText('g'), QStringLiteral("Vel: 1.1"));
+    EXPECT_EQ(VersionText('f'), QStringLiteral("Vel: 1"));
+    EXPECT_EQ(VersionText('p'), QStringLiteral("Vel: 2"));
+    EXPECT_EQ(VersionText('A'), QStringLiteral("Vel:-2.7"));
+    QLocale::setDefault(saved);
+}
+
+}  // namespace
+}  // namespace corvat

@@ -1,0 +1,196 @@
+#include "protocol/qserial_link.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <cstdlib>
+#include <functional>
+
+#include "protocol/loader.h"
+#include "support/recording_view.h"
+
+namespace corvat {
+namespace {
+
+// Generous upper bound for waits on a pseudo-terminal; the waits end as soon as their condition holds.
+constexpr int kPatienceMs = 5000;
+
+// The far end of a pseudo-terminal pair: the test plays the target on the master side.
+class PtyMaster {
+  public:
+    PtyMaster() {
+        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_fd >= 0 && (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)) Hangup();
+    }
+    ~PtyMaster() { Hangup(); }
+    PtyMaster(const PtyMaster&) = delete;
+    PtyMaster& operator=(const PtyMaster&) = delete;
+
+    bool ok() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    QString SlavePath() const { return m_fd >= 0 ? QString::fromLocal8Bit(::ptsname(m_fd)) : QString(); }
+    void Hangup() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+
+    // Reads until count bytes have come or the patience runs out.
+    QByteArray Read(int count) const {
+        QByteArray received;
+        const QDeadlineTimer deadline(kPatienceMs);
+        while (received.size() < count && !deadline.hasExpired()) {
+            pollfd pfd{m_fd, POLLIN, 0};
+            if (::poll(&pfd, 1, static_cast<int>(deadline.remainingTime())) <= 0) break;
+            char buffer[512];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            received.append(buffer, n);
+        }
+        return received;
+    }
+
+    // Whether every slave descriptor has been closed.
+    bool SlaveClosed() const {
+        pollfd pfd{m_fd, POLLIN, 0};
+        return ::poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLHUP);
+    }
+
+  private:
+    int m_fd = -1;
+};
+
+bool ProcessEventsUntil(const std::function<bool()>& condition) {
+    const QDeadlineTimer deadline(kPatienceMs);
+    while (!condition() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+QByteArray AllByteValues() {
+    QByteArray bytes(256, '\0');
+    for (int value = 0; value < 256; ++value) bytes[value] = static_cast<char>(value);
+    return bytes;
+}
+
+class QSerialLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(master.ok());
+        QString error;
+        ASSERT_TRUE(link.Open(master.SlavePath(), &error)) << error.toStdString();
+    }
+
+    PtyMaster master;
+    QSerialLink link;
+};
+
+TEST_F(QSerialLinkTest, OpensAt9600EightNoneOneWithoutFlowControl) {
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(master.fd(), &settings), 0);  // a master reports its slave's settings
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(::cfgetispeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u) << "output processing would alter frame bytes";
+}
+
+TEST_F(QSerialLinkTest, WritesArriveExactlyAndInOrder) {
+    link.WriteText(QStringLiteral("<"));
+    link.WriteBytes(AllByteValues());
+    link.WriteBytes(QByteArray("\xFF\xFF", 2));
+    const QByteArray expected = QByteArray("<") + AllByteValues() + QByteArray("\xFF\xFF", 2);
+    EXPECT_EQ(master.Read(expected.size()), expected);
+}
+
+TEST_F(QSerialLinkTest, CloseRightAfterWritingStillDeliversTheBytes) {
+    link.WriteBytes(QByteArray(129, '\x5A'));
+    link.WriteText(QStringLiteral("E"));
+    link.Close();
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(master.Read(130), QByteArray(129, '\x5A') + "E");
+}
+
+TEST_F(QSerialLinkTest, RepliesAreAnnouncedAndReadWhole) {
+    QSignalSpy arrived(&link, &SerialLink::DataArrived);
+    ASSERT_EQ(::write(master.fd(), "0xg", 3), 3);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return link.WaitingCount() >= 3; }));
+    EXPECT_GE(arrived.count(), 1);
+    EXPECT_EQ(link.ReadAll(), "0xg");
+    EXPECT_EQ(link.WaitingCount(), 0);
+}
+
+TEST_F(QSerialLinkTest, OpeningAgainClosesTheFirstPort) {
+    PtyMaster second;
+    ASSERT_TRUE(second.ok());
+    QString error;
+    ASSERT_TRUE(link.Open(second.SlavePath(), &error)) << error.toStdString();
+    EXPECT_TRUE(master.SlaveClosed());
+    link.WriteText(QStringLiteral("W"));
+    EXPECT_EQ(second.Read(1), "W");
+}
+
+TEST_F(QSerialLinkTest, HangupClosesThePortAndIsReportedOnce) {
+    QSignalSpy gone(&link, &SerialLink::AdapterGone);
+    const QString device = master.SlavePath();
+    master.Hangup();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return gone.count() > 0; }));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(gone.front().front().toString().contains(device))
+        << gone.front().front().toString().toStdString();
+    // Let any burst of further errors from the dead descriptor run its course.
+    for (int round = 0; round < 50; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(gone.count(), 1);
+    link.WriteBytes("after");  // dropped quietly: the port has gone
+    link.Close();
+}
+
+TEST(QSerialLinkOpenTest, MissingDeviceFailsWithTheSerialLayersTextAndNamesTheDevice) {
+    QSerialLink link;
+    QString error;
+    EXPECT_FALSE(link.Open(QStringLiteral("/dev/ttyS-1"), &error));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(error.startsWith(QStringLiteral("No such file or directory"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("/dev/ttyS-1"))) << error.toStdString();
+}
+
+TEST(LoaderOnPtyTest, AdapterPulledMidDownloadLeavesTheWindowReleased) {
+    PtyMaster master;
+    ASSERT_TRUE(master.ok());
+    LoaderState state;
+    state.ImageData = QByteArray(200, '\x11');
+    state.ImageLength = 200;
+    QSerialLink link;
+    test::RecordingView view;
+    view.portText = master.SlavePath();
+    Loader loader(state, link, view);
+    loader.Connect();
+    ASSERT_TRUE(link.IsOpen()) << view.errors.join("\n").toStdString();
+    ASSERT_EQ(::write(master.fd(), ">", 1), 1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return state.ReplyLength == 3; }));
+    ASSERT_EQ(master.Read(1), "<");
+    ASSERT_EQ(::write(master.fd(), "0xg", 3), 3);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.IsEnabled(Control::cmdWrite); }));
+    loader.StartDownload();
+    ASSERT_EQ(master.Read(1), "W");
+    ASSERT_EQ(::write(master.fd(), "!", 1), 1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return state.PageIndex == 0; }));
+    ASSERT_EQ(master.Read(2 + 65).left(2), QByteArray(2, '\0'));
+    master.Hangup();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !view.errors.isEmpty(); }));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(view.IsEnabled(Control::cmdstar));
+    EXPECT_TRUE(view.IsEnabled(Control::cmdFlashFile));
+    EXPECT_FALSE(view.IsEnabled(Control::cmdWrite));
+    EXPECT_FALSE(view.IsEnabled(Control::cmdExit));
+    EXPECT_EQ(view.message, QStringLiteral("信息...."));
+    EXPECT_TRUE(view.progressText.isEmpty());
+}
+
+}  // namespace
+}  // namespace corvat
