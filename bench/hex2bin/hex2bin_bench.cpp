@@ -80,8 +80,8 @@ double MedianParseMs(const std::string& text) {
     std::vector<double> times;
     for (int run = 0; run < kRuns; ++run) {
         const auto start = Clock::now();
-        const auto result = corvat::hex2bin::ParseIntelHex(
-            {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        const auto result =
+            corvat::hex2bin::ParseIntelHex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         if (!result.ok()) std::fprintf(stderr, "parse failed: %s\n", result.error->message.c_str());
     }
