@@ -213,13 +213,6 @@ TEST_F(MainWindowTest, StatusLineKeepsNothingOfALongerEarlierText) {
     EXPECT_EQ(Find<QLabel>("lblMsg")->text(), QStringLiteral("联接"));
 }
 
-TEST_F(MainWindowTest, ViewWritesReachTheirControls) {
-    m_window->SetChipText(QStringLiteral("从机容量: 7168 Vel: 1.1"));
-    m_window->SetProgressText(QStringLiteral("■■■"));
-    EXPECT_EQ(Find<QLabel>("lblChip")->text(), QStringLiteral("从机容量: 7168 Vel: 1.1"));
-    EXPECT_EQ(Find<QLineEdit>("Text1")->text(), QStringLiteral("■■■"));
-}
-
 TEST_F(MainWindowTest, AttemptCounterIsWrittenButNeverShown) {
     m_window->SetAttemptCounter(QStringLiteral("6"));
     ShowActive();
