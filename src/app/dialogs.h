@@ -8,7 +8,7 @@ enum class MessageIcon { None, Information };
 
 // Modal dialogs and the beep: the parts of the window a test cannot click through, so tests answer them.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // One OK button; returns when the operator has closed the box.
     virtual void MessageBox(const QString& text, MessageIcon icon, const QString& title) = 0;
