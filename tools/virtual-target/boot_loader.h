@@ -1,0 +1,59 @@
+// The target's boot loader: greeting, identification, page reception with checksum, release.
+// It decides what to answer and when; the runner owns the line and the clock.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "flash.h"
+#include "options.h"
+#include "stats.h"
+#include "transcript.h"
+
+namespace corvat::vt {
+
+class Wire {
+  public:
+    virtual ~Wire() = default;
+    virtual void Send(std::string bytes, Clock::time_point notBefore) = 0;
+    virtual void HangUp() = 0;
+    virtual void Note(const std::string& event) = 0;
+};
+
+class BootLoader {
+  public:
+    BootLoader(const Options& options, Wire& wire, Stats& stats);
+
+    void PowerOn(Clock::time_point now);
+    void PowerOff();
+    // lineDone: when the last of these bytes has fully arrived (later than the read on a paced line).
+    void Receive(std::string_view bytes, Clock::time_point lineDone);
+    bool Released() const { return m_phase == Phase::kReleased; }
+    bool Downloading() const { return m_phase == Phase::kDownloading; }
+
+  private:
+    enum class Phase { kOff, kGreeted, kIdentified, kDownloading, kSilent, kReleased };
+
+    void OnGreetedByte(char byte, Clock::time_point at);
+    void OnIdentifiedByte(char byte, Clock::time_point at);
+    void StartDownload(Clock::time_point at);
+    void TakeFrames(Clock::time_point at);
+    void CheckPage(int page, std::string_view frame, Clock::time_point at);
+    void EndDownload(Clock::time_point at);
+    void Answer(char answer, Clock::time_point at);
+
+    const Options& m_options;
+    Wire& m_wire;
+    Stats& m_stats;
+    Flash m_flash;
+    int m_pageSize;
+    Phase m_phase = Phase::kOff;
+    int m_powerOns = 0;
+    std::string m_pending;  // bytes of a page not yet complete
+    std::map<int, int> m_rejectsLeft;
+    int m_accepted = 0;
+    int m_rejected = 0;
+};
+
+}  // namespace corvat::vt

@@ -1,0 +1,62 @@
+#include "options.h"
+
+namespace corvat::vt {
+
+std::string HelpText() {
+    return R"(corvat-virtual-target: a simulated target boot loader on a pseudo-terminal.
+
+It links a fresh pseudo-terminal at a COM name in the loader's program folder, so that
+the loader can connect to it like to a real adapter, and behaves like a target board:
+it greets with ">" when a loader opens the port (as if switched on), identifies itself,
+checks every page, answers "!" or "@", keeps the received flash and tells what happened.
+
+Usage: corvat-virtual-target [options]
+
+Line and target:
+  --link PATH            where the line appears (default: <this program's folder>/ports/COM1,
+                         which the loader opens for "COM1")
+  --kind 0|1             0: 7168 bytes in 64-byte pages (default); 1: 15360 bytes in 128-byte pages
+  --ident TEXT           identification answered to "<" instead of <kind>xg; may be given
+                         several times: one per power-on, the last one repeats
+  --page-size N          page size instead of the kind's
+  --capacity N           flash size in bytes instead of the kind's
+  --greeting TEXT        what power-on sends (default ">")
+  --pace                 behave like a 9600 baud line: 10 bits per byte each way
+  --baud N               the rate for --pace (default 9600)
+
+Power:
+  --greet-delay MS       from the loader opening the port to the greeting (default 300)
+  --manual               do not power on by itself; wait for a command on standard input
+  Standard input commands: an empty line or "p" powers the target (off and) on again,
+  "q" quits. Each power-on greets and waits for "<".
+
+Flash:
+  --flash FILE           write the flash image to FILE after every download
+  --expect FILE          compare the flash with FILE (padded with FF) after every download
+
+Faults:
+  --reject PAGE[xCOUNT]  reject page PAGE COUNT times (default once) in every download; repeatable
+  --answer-delay MS      wait this long before every answer
+  --noise TEXT           send TEXT at power-on, before the greeting
+  --noise-gap MS         pause between the noise and the greeting (default 0)
+  --ident-split-ms MS    send the identification in two writes, MS apart
+  --stop-after-pages N   after N accepted pages, stop answering
+  --hangup-after-pages N after N accepted pages, close the line as an unplugged adapter does
+  --replug-delay MS      after a hang-up, link a new line this much later (default 1000)
+
+Output:
+  --transcript FILE      write the transcript to FILE instead of standard output
+  --stats                after each download, print the loader's reaction times and the
+                         download time next to the line's floor
+  --once                 exit when the first session ends (release, or the loader closing)
+  --help                 this text
+
+TEXT arguments take \xNN for any byte and \\ for a backslash.
+
+Transcript lines: "<seconds> rx|tx <hex bytes> '<printable>'" for every read and write
+on the line, and "<seconds> -- <event>" for power, pages, the end of a download,
+the flash check and the release.
+)";
+}
+
+}  // namespace corvat::vt
