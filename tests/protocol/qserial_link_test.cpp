@@ -150,6 +150,14 @@ TEST_F(QSerialLinkTest, HangupClosesThePortAndIsReportedOnce) {
     link.Close();
 }
 
+TEST_F(QSerialLinkTest, PortHeldByAnotherLinkIsReportedBusy) {
+    QSerialLink second;
+    QString error;
+    EXPECT_FALSE(second.Open(master.SlavePath(), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用"))) << error.toStdString();
+    EXPECT_TRUE(link.IsOpen());
+}
+
 TEST(QSerialLinkOpenTest, MissingDeviceFailsWithTheSerialLayersTextAndNamesTheDevice) {
     QSerialLink link;
     QString error;
