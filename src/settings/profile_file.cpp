@@ -232,9 +232,8 @@ ProfileWrite WriteProfileString(const QString& fileName, const QString& section,
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return {false, QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, file.errorString())};
     const QByteArray updated = SetProfileValue(content, sectionBytes, keyBytes, valueBytes);
-    // On disk before the rename, so a power cut cannot leave the new name on an empty file.
-    const bool written = file.write(updated) == updated.size() && ::fsync(file.handle()) == 0;
-    if (!written || !file.commit()) {
+    // commit() syncs the copy to disk before renaming it, so a power cut leaves one file or the other.
+    if (file.write(updated) != updated.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return {false, QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, reason)};

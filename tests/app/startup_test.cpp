@@ -1,0 +1,271 @@
+// Start-up and shut-down of the real window over a real program folder and system folder.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <optional>
+
+#include "app/main_window.h"
+#include "platform/program_starter.h"
+#include "settings/profile_file.h"
+#include "support/answering_dialogs.h"
+#include "support/recording_starter.h"
+#include "window_fixture.h"
+
+namespace corvat {
+namespace {
+
+const QString kConverterMissing = QStringLiteral("HEX2BIN.COM文件丢失!");
+const QString kCompanionMissing = QStringLiteral("主程序文件Halvek丢失！");
+const char* const kTempFiles[] = {"HEX2BIN.EXE", "Hexbin.hex", "HexBIN.bin"};
+
+// Remembers whether the window was on screen at each message box.
+class WatchingDialogs : public test::AnsweringDialogs {
+  public:
+    void MessageBox(const QString& text, MessageIcon icon, const QString& title) override {
+        m_shownAt.append(m_window != nullptr && m_window->isVisible());
+        AnsweringDialogs::MessageBox(text, icon, title);
+    }
+    QWidget* m_window = nullptr;
+    QList<bool> m_shownAt;
+};
+
+// Hands starts to another starter, remembering whether the window was on screen at each.
+class WatchingStarter : public ProgramStarter {
+  public:
+    explicit WatchingStarter(ProgramStarter& inner) : m_inner(inner) {}
+    bool Start(const QString& program, const QStringList& arguments, bool hidden) override {
+        m_shownAt.append(m_window != nullptr && m_window->isVisible());
+        return m_inner.Start(program, arguments, hidden);
+    }
+    ProgramStarter& m_inner;
+    QWidget* m_window = nullptr;
+    QList<bool> m_shownAt;
+};
+
+class StartUp : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(m_systemDir.isValid());
+        // Blanks in the folder name: the companion must still be started as one path.
+        ASSERT_TRUE(QDir().mkpath(ProgramDir()));
+    }
+
+    QString ProgramDir() const { return m_root.filePath("Program Files/corvat 1"); }
+    QString InProgram(const QString& name) const { return ProgramDir() + "/" + name; }
+    QString InSystem(const QString& name) const { return m_systemDir.filePath(name); }
+    QString Settings() const { return InProgram("info.ini"); }
+
+    void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        if (executable) file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    static QByteArray ReadFile(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray Stored(const char* key) const {
+        return ReadProfileValue(ReadFile(Settings()), "System", key, 255);
+    }
+
+    // A companion that leaves one line per start, with its argument count, in halvek.log beside it.
+    void PlaceCompanion() {
+        WriteFile(InProgram("Halvek.exe"),
+                  "#!/bin/sh\necho \"started $#\" >> \"$(dirname \"$0\")/halvek.log\"\n", true);
+    }
+
+    void Open(ProgramStarter& starter) {
+        m_watcher.emplace(starter);
+        WindowEnvironment environment;
+        environment.dialogs = &m_dialogs;
+        environment.starter = &*m_watcher;
+        environment.programDir = ProgramDir();
+        environment.systemDir = m_systemDir.path();
+        m_window = std::make_unique<MainWindow>(environment);
+        m_dialogs.m_window = m_window.get();
+        m_watcher->m_window = m_window.get();
+        m_window->Form_Load();
+    }
+
+    template <typename W>
+    W* Find(const char* name) const {
+        W* widget = m_window->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QStringList MessageTexts() const {
+        QStringList texts;
+        for (const auto& message : m_dialogs.Messages()) texts << message.text;
+        return texts;
+    }
+
+    QTemporaryDir m_root;
+    QTemporaryDir m_systemDir;
+    WatchingDialogs m_dialogs;
+    test::RecordingStarter m_recorder;
+    std::optional<WatchingStarter> m_watcher;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+struct Row {
+    const char* name;
+    const char* settings;  // nullptr: no settings file yet
+    bool converter;
+    bool companion;
+    QString port;
+    bool ticked;
+    QStringList messages;
+    int starts;
+};
+
+class StartUpRows : public StartUp, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(StartUpRows, RestoresSettingsAndActsOnThem) {
+    const Row& row = GetParam();
+    if (row.settings != nullptr) WriteFile(Settings(), row.settings);
+    if (row.converter) WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    if (row.companion) PlaceCompanion();
+    Open(m_recorder);
+
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), row.port);
+    EXPECT_EQ(Find<QCheckBox>("Check1")->isChecked(), row.ticked);
+    EXPECT_EQ(Find<QPushButton>("Command1")->isEnabled(), !row.ticked);
+    EXPECT_EQ(MessageTexts(), row.messages);
+    for (const auto& message : m_dialogs.Messages()) {
+        EXPECT_EQ(message.title, "Corvat");
+        EXPECT_EQ(message.icon, MessageIcon::None);
+    }
+    EXPECT_EQ(m_recorder.StartedCount(), row.starts);
+    EXPECT_EQ(m_recorder.Records().size(), row.starts) << "no start is tried for a missing companion";
+    EXPECT_EQ(m_window->State().AppDir, ProgramDir() + "/");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StartUpRows,
+    ::testing::Values(
+        Row{"FirstRunWithoutSettings", nullptr, true, true, "", false, {}, 0},
+        Row{"StyleOneCompanionPresent", "[System]\nComm=COM1\nstyle=1\n", true, true, "COM1", true, {}, 1},
+        Row{"StyleOneCompanionAbsent",
+            "[System]\nComm=COM1\nstyle=1\n",
+            true,
+            false,
+            "COM1",
+            true,
+            {kCompanionMissing},
+            0},
+        Row{"StyleZero", "[System]\nComm=COM2\nstyle=0\n", true, true, "COM2", false, {}, 0},
+        Row{"SavedPortInList", "[System]\nComm=COM4\n", true, false, "COM4", false, {}, 0},
+        Row{"SavedPortNotInList", "[system]\ncomm=COM8\n", true, false, "COM8", false, {}, 0},
+        Row{"SavedDevicePath", "[System]\nComm=/dev/ttyUSB0\n", true, false, "/dev/ttyUSB0", false, {}, 0},
+        Row{"ConverterMissing", "[System]\nstyle=0\n", false, false, "", false, {kConverterMissing}, 0},
+        Row{"BothMissingInStartUpOrder",
+            "[System]\nstyle=1\n",
+            false,
+            false,
+            "",
+            true,
+            {kConverterMissing, kCompanionMissing},
+            0},
+        Row{"StyleWithBlanksCounts", "[System]\nstyle= 1 \n", true, true, "", true, {}, 1},
+        Row{"StyleNotANumberIsZero", "[System]\nstyle=yes\n", true, true, "", false, {}, 0},
+        Row{"StyleTwoIsNotTicked", "[System]\nstyle=2\n", true, true, "", false, {}, 0},
+        Row{"StyleOutOfRangeIsZero", "[System]\nstyle=65537\n", true, true, "", false, {}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartUp, ConverterNameMustMatchExactly) {
+    WriteFile(InProgram("hex2bin.exe"), "converter", true);
+    Open(m_recorder);
+    EXPECT_EQ(MessageTexts(), QStringList{kConverterMissing});
+    EXPECT_FALSE(QFile::exists(InSystem("HEX2BIN.EXE"))) << "nothing to copy under the exact name";
+}
+
+TEST_F(StartUp, ConverterCopiedOverAnOldCopyAndKeptExecutable) {
+    WriteFile(InProgram("HEX2BIN.EXE"), "current converter", true);
+    WriteFile(InSystem("HEX2BIN.EXE"), "stale converter from an earlier run");
+    Open(m_recorder);
+    EXPECT_EQ(ReadFile(InSystem("HEX2BIN.EXE")), "current converter");
+    EXPECT_TRUE(QFile::permissions(InSystem("HEX2BIN.EXE")) & QFile::ExeOwner);
+    EXPECT_TRUE(m_dialogs.Messages().isEmpty());
+}
+
+TEST_F(StartUp, RealCompanionStartedOnceAfterTheWindowShows) {
+    WriteFile(Settings(), "[System]\nstyle=1\n");
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    PlaceCompanion();
+    DetachedProgramStarter real;
+    Open(real);
+    EXPECT_EQ(m_watcher->m_shownAt, QList<bool>{true});
+    EXPECT_FALSE(Find<QPushButton>("Command1")->isEnabled());
+    const QString log = InProgram("halvek.log");
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(log).endsWith('\n'); })) << "the companion never ran";
+    EXPECT_EQ(ReadFile(log), "started 0\n") << "once, without arguments";
+}
+
+TEST_F(StartUp, MissingCompanionReportedAfterTheWindowShows) {
+    WriteFile(Settings(), "[System]\nstyle=1\n");
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    EXPECT_EQ(MessageTexts(), QStringList{kCompanionMissing});
+    EXPECT_EQ(m_dialogs.m_shownAt, QList<bool>{true});
+    EXPECT_FALSE(Find<QPushButton>("Command1")->isEnabled());
+}
+
+TEST_F(StartUp, FirstRunLeavesBothKeysEmptyInANewFile) {
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    EXPECT_EQ(ReadFile(Settings()), "[System]\nComm=\nstyle=\n");
+}
+
+TEST_F(StartUp, ClosingRemovesTheConverterFilesAndSavesThePort) {
+    WriteFile(Settings(), "; \xB4\xAE\xBF\xDA\r\n[System]\r\nComm=COM1\r\nstyle=0\r\n");
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    WriteFile(InSystem("Hexbin.hex"), ":00000001FF\n");
+    WriteFile(InSystem("HexBIN.bin"), "flat");
+    Find<QComboBox>("Combo1")->setEditText("COM6");
+    m_window->close();
+    for (const char* name : kTempFiles) EXPECT_FALSE(QFile::exists(InSystem(name))) << name;
+    EXPECT_EQ(ReadFile(Settings()), "; \xB4\xAE\xBF\xDA\r\n[System]\r\nComm=COM6\r\nstyle=0\r\n");
+    EXPECT_TRUE(m_dialogs.Messages().isEmpty());
+}
+
+TEST_F(StartUp, ClosingWithoutConverterFilesReportsNothing) {
+    WriteFile(Settings(), "[System]\nComm=COM3\nstyle=0\n");
+    Open(m_recorder);  // no converter: nothing is copied
+    const qsizetype messagesBefore = m_dialogs.Messages().size();
+    m_window->close();
+    EXPECT_EQ(m_dialogs.Messages().size(), messagesBefore);
+    EXPECT_EQ(Stored("Comm"), "COM3");
+}
+
+TEST_F(StartUp, ShutDownRunsOnce) {
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    Find<QComboBox>("Combo1")->setEditText("COM2");
+    m_window->Form_Unload();
+    Find<QComboBox>("Combo1")->setEditText("COM5");
+    m_window->close();
+    EXPECT_EQ(Stored("Comm"), "COM2");
+}
+
+TEST_F(StartUp, PortTypedInOneRunIsThereInTheNext) {
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    Find<QComboBox>("Combo1")->setEditText("COM8");
+    m_window->close();
+    m_window.reset();
+    Open(m_recorder);
+    EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "COM8");
+}
+
+}  // namespace
+}  // namespace corvat
