@@ -37,18 +37,6 @@ INSTANTIATE_TEST_SUITE_P(Texts, PortNumberTest,
                                            PortRow{"FullWidthDigit", "COM１", -1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TargetKindTest, KnowsExactlyTwoKinds) {
-    const auto small = TargetKindFor('0');
-    ASSERT_TRUE(small);
-    EXPECT_EQ(small->capacityText, QStringLiteral("从机容量: 7168 "));
-    EXPECT_EQ(small->pageSize, 64);
-    const auto large = TargetKindFor('1');
-    ASSERT_TRUE(large);
-    EXPECT_EQ(large->capacityText, QStringLiteral("从机容量: 15360 "));
-    EXPECT_EQ(large->pageSize, 128);
-    for (const char other : {'2', 'O', '\0', '\xB0'}) EXPECT_FALSE(TargetKindFor(other)) << int(other);
-}
-
 TEST(VersionTextTest, HasBlankForSignAndPointWhateverTheLocale) {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German));  // a comma locale must not leak into the text

@@ -1,6 +1,3 @@
-#include <QDir>
-#include <QFile>
-
 #include "loader_fixture.h"
 
 namespace corvat::test {
@@ -19,15 +16,6 @@ TEST_F(LoaderTest, ConnectOpensThePortAndChangesNoControl) {
     EXPECT_EQ(state.PortNumber, 1);
     EXPECT_EQ(state.ReplyLength, 1);
     EXPECT_EQ(state.PageSize, 64);
-}
-
-TEST_F(LoaderTest, ConnectPrefersTheProgramFoldersPortName) {
-    ASSERT_TRUE(QDir(folder.path()).mkpath("ports"));
-    QFile port(folder.path() + "/ports/COM3");
-    ASSERT_TRUE(port.open(QIODevice::WriteOnly));
-    view.portText = "COM3";
-    loader.Connect();
-    EXPECT_EQ(link.events, QStringList{"Open(" + port.fileName() + ")"});
 }
 
 TEST_F(LoaderTest, ConnectTwiceReopensAndShowsTheMessageAgain) {
