@@ -130,7 +130,7 @@ QByteArray RewriteKeyLine(const QByteArray& content, const Line& line, const QBy
             ++valueStart;
         return updated.replace(valueStart, line.text.end - valueStart, value);
     }
-    return updated.insert(line.name.end, "=" + value);
+    return updated.replace(line.name.end, line.text.end - line.name.end, "=" + value);
 }
 
 QByteArray AddKeyToSection(const QByteArray& content, const std::vector<Line>& lines,
@@ -142,7 +142,7 @@ QByteArray AddKeyToSection(const QByteArray& content, const std::vector<Line>& l
     }
     const Line& anchor = lines[last];
     QByteArray insertion = entry + LineEnd(content);
-    if (anchor.next == anchor.text.end) insertion.prepend(LineEnd(content));  // last line had no line end
+    if (content[anchor.next - 1] != '\n') insertion.prepend(LineEnd(content));  // last line had no line end
     return QByteArray(content).insert(anchor.next, insertion);
 }
 

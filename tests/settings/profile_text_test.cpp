@@ -1,6 +1,9 @@
 // The profile rules on file contents held in memory: what a read finds and what a write leaves behind.
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
+#include <iterator>
+
 #include "settings/profile_file.h"
 
 namespace corvat {
@@ -102,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                                "COM2", "[System]\nComm=COM2\n\n[Next]\n"},
                       WriteRow{"KeyAddedToLastLineWithoutLineEnd", "[System]\nstyle=1", "System", "Comm",
                                "COM2", "[System]\nstyle=1\nComm=COM2\n"},
+                      WriteRow{"KeyAddedAfterLoneCarriageReturn", "[System]\nstyle=1\r", "System", "Comm",
+                               "COM2", "[System]\nstyle=1\r\nComm=COM2\n"},
+                      WriteRow{"KeyWithoutEqualsLosesTrailingBlanks", "[System]\nComm \t\n", "System", "Comm",
+                               "COM2", "[System]\nComm=COM2\n"},
                       WriteRow{"SectionAddedAtEnd", kMixedFile, "New", "k", "v",
                                kMixedFile + "\r\n[New]\r\nk=v\r\n"},
                       WriteRow{"SectionAddedWithUnixLineEnds", "[A]\nk=1\n", "System", "Comm", "COM3",
@@ -126,6 +133,24 @@ TEST(ProfileWriteText, WrittenValueReadsBackInEveryLayout) {
         EXPECT_EQ(ReadProfileValue(written, "System", "Comm", 255), "COM 8") << written.toStdString();
         EXPECT_EQ(SetProfileValue(written, "System", "Comm", "COM 8"), written)
             << "a second write moved bytes";
+    }
+}
+
+// Arbitrary contents made of the pieces that matter to the rules: whatever the file holds, a write must
+// read back, and a second write of the same value must not move a byte.
+TEST(ProfileWriteText, RandomContentsReadBackAfterAWrite) {
+    const QByteArray pieces[] = {"[System]", "[ sYSTEM ]", "[Other]", "Comm",     "COMM",        "style", "=",
+                                 "x",        " ",          "\t",      "\r\n",     "\n",          "\r",    ";",
+                                 "[",        "]",          "\"",      "\xB4\xAE", "\xEF\xBB\xBF"};
+    QRandomGenerator random(20240611);
+    for (int round = 0; round < 5000; ++round) {
+        QByteArray content;
+        for (int count = random.bounded(24); count > 0; --count)
+            content += pieces[random.bounded(int(std::size(pieces)))];
+        const QByteArray written = SetProfileValue(content, "System", "Comm", "COM 8");
+        const std::string shown = content.toPercentEncoding().toStdString();
+        ASSERT_EQ(ReadProfileValue(written, "System", "Comm", 255), "COM 8") << shown;
+        ASSERT_EQ(SetProfileValue(written, "System", "Comm", "COM 8"), written) << shown;
     }
 }
 
