@@ -15,6 +15,8 @@ namespace corvat::vt {
 
 namespace {
 
+constexpr int kFullLinePatienceMs = 2000;
+
 std::string SystemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
@@ -115,8 +117,9 @@ bool PtyLine::Write(std::string_view bytes) {
         if (count < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN) return false;
+            // A loader that has stopped reading fills the line; one that has gone never empties it.
             pollfd fd{m_master, POLLOUT, 0};
-            poll(&fd, 1, 100);
+            if (poll(&fd, 1, kFullLinePatienceMs) <= 0 || (fd.revents & POLLHUP)) return false;
             continue;
         }
         bytes.remove_prefix(static_cast<std::size_t>(count));
