@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/maker.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,8 +28,6 @@ const QString kPromptTitle = QStringLiteral("提示");
 constexpr int kClientWidthTwips = 7605;
 constexpr int kClientHeightTwips = 7620;
 const QStringList kPortNames{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
-const QString kWebAddress = QStringLiteral("http://www.quoratel.com");
-const QString kEmailAddress = QStringLiteral("support@quoratel.com");
 
 // The step texts of the instruction labels Label7..Label13, spelled as the operator knows them.
 const QStringList kStepTexts{"1:程序加载", "2:选则串口", "3:联接从机", "4:从机上电",

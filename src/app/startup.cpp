@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "app/main_window.h"
+#include "app/maker.h"
 #include "platform/system_dir.h"
 #include "settings/module1.h"
 #include "settings/profile_file.h"
@@ -18,13 +19,11 @@
 namespace corvat {
 namespace {
 
-const QString kTitle = QStringLiteral("Corvat");
 const QString kConverterMissing = QStringLiteral("HEX2BIN.COM文件丢失!");
 const QString kCompanionMissing = QStringLiteral("主程序文件Halvek丢失！");
 const QString kCompanionName = QStringLiteral("Halvek.exe");
 const QString kSettingsName = QStringLiteral("info.ini");
 const QString kBrowserOpener = QStringLiteral("xdg-open");
-const QString kWebPage = QStringLiteral("http://www.quoratel.com");
 
 const QString kSection = QStringLiteral("System");
 const QString kPortKey = QStringLiteral("Comm");
@@ -74,8 +73,7 @@ QString MainWindow::SystemDir() const {
 }
 
 void MainWindow::Form_Load() {
-    if (!HasConverter(ProgramDir()))
-        m_environment.dialogs->MessageBox(kConverterMissing, MessageIcon::None, kTitle);
+    if (!HasConverter(ProgramDir())) ShowError(kConverterMissing);
     SetPortText(*Combo1, ReadIniValue(kSection, kPortKey, QString(), SettingsFile()));
     m_state.AppDir = ProgramDir();
     if (!m_state.AppDir.endsWith(QLatin1Char('/'))) m_state.AppDir += QLatin1Char('/');
@@ -103,7 +101,7 @@ void MainWindow::StartCompanionAtStartUp() {
     if (QFileInfo(companion).isFile()) {
         m_environment.starter->Start(companion, {}, false);
     } else {
-        m_environment.dialogs->MessageBox(kCompanionMissing, MessageIcon::None, kTitle);
+        ShowError(kCompanionMissing);
     }
 }
 
@@ -139,7 +137,7 @@ void MainWindow::Command1_Click() {
 }
 
 void MainWindow::Label3_Click() {
-    m_environment.starter->Start(kBrowserOpener, {kWebPage}, false);
+    m_environment.starter->Start(kBrowserOpener, {kWebAddress}, false);
 }
 
 }  // namespace corvat

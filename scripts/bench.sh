@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Prints the benchmark figures: the download over a pseudo-terminal, then the HEX converter.
+set -euo pipefail
+build=$(cd "${1:?build folder}" && pwd)
+echo "== download (real loader and QSerialPort against the virtual target) =="
+"$build/bench/download_bench"
+echo
+echo "== HEX converter against srec_cat =="
+"$build/bench/hex2bin_bench"
