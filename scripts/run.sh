@@ -16,4 +16,6 @@ echo "Virtual target on COM1; it rejects a few pages on purpose so that resends 
 "$bin/corvat-virtual-target" --link "$bin/ports/COM1" --expect "$bin/demo.bin" --reject 2x1 --reject 5x2 <&0 &
 target=$!
 trap 'kill "$target" 2>/dev/null || true; wait "$target" 2>/dev/null || true' EXIT
-"$bin/corvat"
+# Started from its folder, so that the open-file dialog shows the demo images first.
+cd "$bin"
+./corvat
