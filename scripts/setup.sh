@@ -8,8 +8,10 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   fonts-arphic-uming fonts-wqy-microhei
   srecord
+  xdg-utils
 )
 [ "${CORVAT_WITH_CLANG:-0}" = 1 ] && packages+=(clang libclang-rt-14-dev)
+[ "${CORVAT_WITH_FORMAT:-0}" = 1 ] && packages+=(clang-format git)
 
 missing=()
 for p in "${packages[@]}"; do
