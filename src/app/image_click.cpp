@@ -95,7 +95,13 @@ bool MainWindow::ConvertHexImage(const QString& chosenPath) {
             if (waitThenCheck(kConverterRetryWait)) return true;
         }
     }
-    if (m_unloaded) return false;
+    if (m_unloaded) {
+        // Shut-down removed the files, but the converter may have written since. One that is still
+        // running after this can still leave its output; we keep no handle to stop it, and the next
+        // conversion or shut-down removes it.
+        RemoveConverterFiles(folder);
+        return false;
+    }
     ShowError(error.isEmpty() ? kConversionFailed : error);
     Text3->clear();
     return false;

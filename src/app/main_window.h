@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -92,6 +93,10 @@ private:
     std::unique_ptr<Loader> m_loader;
     QString m_dlgFileName;   // dlgFile keeps its file name between uses
     bool m_unloaded = false; // shut-down has run; a conversion waiting in Delay must not go on
+    // The port as stored at start-up, bytes and text: put back byte for byte when left unchanged, since a
+    // value in another encoding than the locale's would not survive decoding and encoding again.
+    QByteArray m_storedPortBytes;
+    QString m_storedPortText;
 
     // Controls, from the top of the window down.
     QLabel* Label5 = nullptr;

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <cmath>
@@ -21,6 +20,7 @@ namespace {
 
 const QString kConverterMissing = QStringLiteral("HEX2BIN.COM文件丢失!");
 const QString kCompanionMissing = QStringLiteral("主程序文件Halvek丢失！");
+const QString kCompanionNotStarted = QStringLiteral("主程序文件Halvek无法启动！");
 const QString kCompanionName = QStringLiteral("Halvek.exe");
 const QString kSettingsName = QStringLiteral("info.ini");
 const QString kBrowserOpener = QStringLiteral("xdg-open");
@@ -74,13 +74,22 @@ QString MainWindow::SystemDir() const {
 
 void MainWindow::Form_Load() {
     if (!HasConverter(ProgramDir())) ShowError(kConverterMissing);
-    SetPortText(*Combo1, ReadIniValue(kSection, kPortKey, QString(), SettingsFile()));
+    const IniValue port = ReadIniEntry(kSection, kPortKey, QString(), SettingsFile());
+    m_storedPortBytes = port.bytes;
+    m_storedPortText = port.text;
+    SetPortText(*Combo1, port.text);
     m_state.AppDir = ProgramDir();
     if (!m_state.AppDir.endsWith(QLatin1Char('/'))) m_state.AppDir += QLatin1Char('/');
     PlaceConverterCopy();
     // Changing the tick raises Check1_Click, which records the value and sets Command1 to match.
-    Check1->setChecked(StyleValue(ReadIniValue(kSection, kStyleKey, QString(), SettingsFile())) == 1);
+    const std::int16_t style = StyleValue(ReadIniValue(kSection, kStyleKey, QString(), SettingsFile()));
+    Check1->setChecked(style == 1);
+    // Any other number once stood for a third, greyed state; setting it raised the Click, whose
+    // unticked branch recorded "0". The box cannot show that state, so only the Click's effect remains.
+    if (style != 0 && style != 1) Check1_Click();
     show();
+    // Let the window reach the screen before another program may take the focus.
+    QCoreApplication::processEvents();
     if (Check1->isChecked()) {
         Command1->setEnabled(false);
         StartCompanionAtStartUp();
@@ -98,24 +107,23 @@ void MainWindow::PlaceConverterCopy() {
 // By path and without a shell, so a program folder with blanks in its name starts the right file.
 void MainWindow::StartCompanionAtStartUp() {
     const QString companion = m_state.AppDir + kCompanionName;
-    if (QFileInfo(companion).isFile()) {
-        m_environment.starter->Start(companion, {}, false);
-    } else {
+    if (!QFileInfo(companion).isFile()) {
         ShowError(kCompanionMissing);
+    } else if (!m_environment.starter->Start(companion, {}, false)) {
+        ShowError(kCompanionNotStarted);
     }
 }
 
 void MainWindow::Form_Unload() {
     if (m_unloaded) return;
     m_unloaded = true;  // a conversion waiting inside Delay stops at its next check
-    const QString folder = SystemDir();
-    if (!folder.isEmpty()) {
-        for (const char* name : {kConverterOutputName, kConverterFileName, kConverterInputName}) {
-            QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
-            if (file.exists()) file.remove();
-        }
+    RemoveConverterFiles(SystemDir());
+    const QString port = Combo1->currentText();
+    if (port == m_storedPortText) {
+        WriteProfileBytes(SettingsFile(), kSection, kPortKey, m_storedPortBytes);
+    } else {
+        WriteProfileString(SettingsFile(), kSection, kPortKey, port);
     }
-    WriteProfileString(SettingsFile(), kSection, kPortKey, Combo1->currentText());
 }
 
 void MainWindow::Check1_Click() {

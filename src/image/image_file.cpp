@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/system_dir.h"
+
 namespace corvat {
 
 namespace {
@@ -39,8 +41,8 @@ bool IsHexName(const QString& path) {
 ImageRead ReadImageFile(const QString& path) {
     ImageRead result;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
+    if (const QString error = OpenRegularFile(file); !error.isEmpty()) {
+        result.error = error;
         return result;
     }
     if (file.size() > kLargestImage) {

@@ -27,7 +27,8 @@ struct ImageRead {
     QString error;
 };
 
-// Reads the whole file as raw bytes, read-only.
+// Reads the whole file as raw bytes, read-only. Only a regular file is read: a FIFO or a device would
+// never come to an end.
 ImageRead ReadImageFile(const QString& path);
 
 }  // namespace corvat

@@ -1,5 +1,6 @@
 #include "platform/system_dir.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -13,6 +14,20 @@ namespace corvat {
 namespace {
 
 constexpr mode_t kPrivateMode = 0700;
+// The random part that QTemporaryFile and mkstemp put in place of "XXXXXX".
+constexpr qsizetype kTemporarySuffixLength = 6;
+
+const QString kNotRegularFile = QStringLiteral("不是普通文件（可能是管道或设备），拒绝读取");
+
+// name + "." + six letters or digits: the only shape our temporaries take.
+bool IsTemporaryOf(const QString& entry, const QString& name) {
+    const QString prefix = name + QLatin1Char('.');
+    if (entry.size() != prefix.size() + kTemporarySuffixLength || !entry.startsWith(prefix)) return false;
+    for (const QChar c : entry.sliced(prefix.size())) {
+        if (c.unicode() > 0x7F || !c.isLetterOrNumber()) return false;
+    }
+    return true;
+}
 
 QString SystemError(const QString& what, const QString& path) {
     return QStringLiteral("%1 %2：%3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
@@ -46,10 +61,48 @@ SystemDir PlatformSystemDir() {
     return PrepareSystemDir(DefaultSystemDirPath());
 }
 
+QString OpenRegularFile(QFile& file) {
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile()) return kNotRegularFile;
+    // Non-blocking, so that a FIFO put in place after the check above still cannot hold the open.
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return kNotRegularFile;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return file.errorString();
+    }
+    return {};
+}
+
+void RemoveConverterFiles(const QString& folder) {
+    if (folder.isEmpty()) return;
+    const QDir dir(folder);
+    const QStringList names = {QString::fromLatin1(kConverterOutputName),
+                               QString::fromLatin1(kConverterFileName),
+                               QString::fromLatin1(kConverterInputName)};
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        if (file.exists()) file.remove();
+    }
+    // The converter writes its output under a hidden name beside it; the copies use a visible one.
+    const QStringList temporaryOf = {names[1], names[2], QLatin1Char('.') + names[0]};
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries) {
+        for (const QString& name : temporaryOf) {
+            if (IsTemporaryOf(entry, name)) QFile::remove(dir.filePath(entry));
+        }
+    }
+}
+
 QString CopyReplacing(const QString& source, const QString& target) {
     QFile input(source);
-    if (!input.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取 %1：%2").arg(source, input.errorString());
+    if (const QString error = OpenRegularFile(input); !error.isEmpty())
+        return QStringLiteral("无法读取 %1：%2").arg(source, error);
     QTemporaryFile copy(target + QStringLiteral(".XXXXXX"));
     if (!copy.open()) return QStringLiteral("无法写入 %1：%2").arg(target, copy.errorString());
     const QByteArray bytes = input.readAll();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 namespace corvat {
@@ -25,6 +26,16 @@ SystemDir PrepareSystemDir(const QString& path);
 
 // The platform's folder, prepared.
 SystemDir PlatformSystemDir();
+
+// Opens the file read-only, provided it is a regular file. Opening a FIFO blocks until someone writes to
+// it, and opening a serial device can switch its lines, so anything else is refused by its name before any
+// open, and again on the open descriptor in case the name was swapped in between. Returns why it failed,
+// or an empty text; the file is open only when the text is empty.
+QString OpenRegularFile(QFile& file);
+
+// Removes the three files of the conversion, then what an interrupted write of ours can leave there: the
+// copies' temporaries and the converter's hidden one, each known by its exact name pattern. Reports nothing.
+void RemoveConverterFiles(const QString& folder);
 
 // Copies source over target, keeping the source's permissions (the converter must stay executable).
 // The copy is made beside the target and renamed into place, so the target is never half written.

@@ -6,14 +6,20 @@ namespace corvat {
 
 QString ReadIniValue(const QString& section, const QString& key, const QString& defaultValue,
                      const QString& fileName) {
+    return ReadIniEntry(section, key, defaultValue, fileName).text;
+}
+
+IniValue ReadIniEntry(const QString& section, const QString& key, const QString& defaultValue,
+                      const QString& fileName) {
     const ProfileRead read = GetProfileString(fileName, section, key, kIniBufferLength);
     if (read.count > 0) {
         // The buffer is read up to its first NUL, as a value with an embedded NUL would end there.
-        const qsizetype nul = read.value.indexOf(QChar(u'\0'));
-        return nul < 0 ? read.value : read.value.left(nul);
+        const qsizetype nul = read.bytes.indexOf('\0');
+        const QByteArray bytes = nul < 0 ? read.bytes : read.bytes.left(nul);
+        return {QString::fromLocal8Bit(bytes), bytes};
     }
     WriteProfileString(fileName, section, key, defaultValue);
-    return defaultValue;
+    return {defaultValue, defaultValue.toLocal8Bit()};
 }
 
 }  // namespace corvat

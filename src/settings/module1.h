@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace corvat {
@@ -12,5 +13,15 @@ inline constexpr int kIniBufferLength = 255;
 // value ("key="), which this reader again treats as missing. The write's outcome is not examined.
 QString ReadIniValue(const QString& section, const QString& key, const QString& defaultValue,
                      const QString& fileName);
+
+// A value as read: the text, and the bytes it was decoded from (the default's bytes when it was missing).
+struct IniValue {
+    QString text;
+    QByteArray bytes;
+};
+
+// ReadIniValue, keeping the stored bytes too, so a caller can write back exactly what it found.
+IniValue ReadIniEntry(const QString& section, const QString& key, const QString& defaultValue,
+                      const QString& fileName);
 
 }  // namespace corvat

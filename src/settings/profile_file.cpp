@@ -204,14 +204,18 @@ ProfileRead GetProfileString(const QString& fileName, const QString& section, co
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes =
         ReadProfileValue(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit(), bufferSize);
-    return {static_cast<int>(bytes.size()), QString::fromLocal8Bit(bytes)};
+    return {static_cast<int>(bytes.size()), QString::fromLocal8Bit(bytes), bytes};
 }
 
 ProfileWrite WriteProfileString(const QString& fileName, const QString& section, const QString& key,
                                 const QString& value) {
+    return WriteProfileBytes(fileName, section, key, value.toLocal8Bit());
+}
+
+ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
+                               const QByteArray& valueBytes) {
     const QByteArray sectionBytes = section.toLocal8Bit();
     const QByteArray keyBytes = key.toLocal8Bit();
-    const QByteArray valueBytes = value.toLocal8Bit();
     if (const QString error = ProfileEntryError(sectionBytes, keyBytes, valueBytes); !error.isEmpty())
         return {false, error};
 

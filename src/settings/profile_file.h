@@ -37,8 +37,9 @@ QByteArray SetProfileValue(const QByteArray& content, const QByteArray& section,
 QString ProfileEntryError(const QByteArray& section, const QByteArray& key, const QByteArray& value);
 
 struct ProfileRead {
-    int count = 0;  // bytes placed in the caller's buffer, the NUL not counted; 0 when nothing was found
-    QString value;  // those bytes, decoded from the locale's encoding
+    int count = 0;     // bytes placed in the caller's buffer, the NUL not counted; 0 when nothing was found
+    QString value;     // those bytes, decoded from the locale's encoding
+    QByteArray bytes;  // the bytes themselves: decoding is lossy for a value in another encoding
 };
 
 // Reads section/key from the file as the platform's profile reader does with no default string: a missing
@@ -55,5 +56,10 @@ struct ProfileWrite {
 // and atomically: a write that fails at any point leaves the previous file exactly as it was.
 ProfileWrite WriteProfileString(const QString& fileName, const QString& section, const QString& key,
                                 const QString& value);
+
+// The same with the value as bytes, written exactly as given, so a value read earlier can be put back
+// unchanged whatever its encoding.
+ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
+                               const QByteArray& value);
 
 }  // namespace corvat

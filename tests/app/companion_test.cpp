@@ -15,6 +15,7 @@
 #include "settings/profile_file.h"
 #include "support/answering_dialogs.h"
 #include "support/recording_starter.h"
+#include "window_fixture.h"
 
 namespace corvat {
 namespace {
@@ -22,14 +23,15 @@ namespace {
 // One run of the loader over its own program folder (with blanks in its name) and system folder.
 class Session {
   public:
-    explicit Session(const QByteArray& settings) {
+    // starter: the recording one when none is given.
+    explicit Session(const QByteArray& settings, ProgramStarter* starter = nullptr) {
         EXPECT_TRUE(m_root.isValid() && m_systemDir.isValid());
         EXPECT_TRUE(QDir().mkpath(ProgramDir()));
         Write(Settings(), settings);
         Write(ProgramDir() + "/HEX2BIN.EXE", "converter");
         WindowEnvironment environment;
         environment.dialogs = &m_dialogs;
-        environment.starter = &m_starter;
+        environment.starter = starter != nullptr ? starter : &m_starter;
         environment.programDir = ProgramDir();
         environment.systemDir = m_systemDir.path();
         m_window = std::make_unique<MainWindow>(environment);
@@ -149,6 +151,28 @@ TEST(Command1, StartsTheCompanionByItsPathAndTicksTheBox) {
     EXPECT_FALSE(session.Command1->isEnabled());
     EXPECT_TRUE(session.Check1->isChecked());
     EXPECT_EQ(session.SettingsBytes(), "[System]\nComm=COM1\nstyle=1\n");
+}
+
+TEST(Command1, RealStartRunsTheCompanionFromAFolderWithBlanks) {
+    DetachedProgramStarter real;
+    Session session("[System]\nstyle=0\n", &real);
+    // Leaves one line per start, with its argument count, beside itself.
+    session.Write(session.Companion(),
+                  "#!/bin/sh\necho \"started $#\" >> \"$(dirname \"$0\")/halvek.log\"\n");
+    ASSERT_TRUE(QFile::setPermissions(session.Companion(),
+                                      QFile::permissions(session.Companion()) | QFile::ExeOwner));
+    session.m_window->Form_Load();
+    QTest::mouseClick(session.Command1, Qt::LeftButton);
+    EXPECT_FALSE(session.Command1->isEnabled());
+    EXPECT_TRUE(session.Check1->isChecked());
+    EXPECT_EQ(session.Style(), "1");
+    const auto log = [&] {
+        QFile file(session.ProgramDir() + "/halvek.log");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    ASSERT_TRUE(WaitUntil([&] { return log().endsWith('\n'); })) << "the companion never ran";
+    EXPECT_EQ(log(), "started 0\n") << "once, by its path, without arguments";
+    EXPECT_TRUE(session.m_dialogs.Messages().isEmpty());
 }
 
 TEST(Command1, MissingCompanionChangesNothingAndWritesNothing) {

@@ -1,16 +1,24 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/main_window.h"
+#include "image/hex_conversion.h"
 #include "support/answering_dialogs.h"
+#include "window_fixture.h"
 
 namespace corvat {
 namespace {
@@ -45,6 +53,47 @@ QByteArray ToIntelHex(const QByteArray& image) {
     return text + ":00000001FF\r\n";
 }
 
+// Follows the conversion's waits from inside them: a timer fires on every pass of the event loop. A pass
+// at least one wait's length after the first pass seen in a wait ends that wait at the latest, so the pass
+// after it lies in a later wait, past the check between the two. Nothing depends on how long a step takes.
+class WaitFollower {
+  public:
+    // act runs inside a wait that follows at least `checks` checks.
+    WaitFollower(int checks, std::function<void()> act) : m_checks(checks), m_act(std::move(act)) {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Pass(); });
+        m_timer.start();
+    }
+
+  private:
+    void Pass() {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_waitOver) {
+            ++m_passed;
+            m_waitOver = false;
+            m_firstPass.reset();
+        }
+        if (m_passed == m_checks) {
+            m_timer.stop();
+            m_act();
+            return;
+        }
+        if (!m_firstPass) {
+            m_firstPass = now;
+            return;
+        }
+        const auto length = m_passed == 0 ? kConverterFirstWait : kConverterRetryWait;
+        if (now - *m_firstPass >= length) m_waitOver = true;
+    }
+
+    int m_checks;
+    std::function<void()> m_act;
+    QTimer m_timer;
+    int m_passed = 0;
+    bool m_waitOver = false;
+    std::optional<std::chrono::steady_clock::time_point> m_firstPass;
+};
+
 class HexConversionTest : public testing::Test {
   protected:
     QString Write(const QString& path, const QByteArray& bytes, bool executable = false) {
@@ -64,9 +113,22 @@ class HexConversionTest : public testing::Test {
     QString ConverterSource() const { return programDir.filePath(QStringLiteral("HEX2BIN.EXE")); }
     QString Output() const { return systemDir.filePath(QStringLiteral("HexBIN.bin")); }
 
-    void OpenWindow() {
-        window = std::make_unique<MainWindow>(
-            WindowEnvironment{&dialogs, &starter, programDir.path(), systemDir.path()});
+    // A converter that writes `bytes` only once the test lets it, renaming into place as the real one does.
+    void UseGatedConverter(const QByteArray& bytes) {
+        UseStandInConverter("until [ -e '" + QFile::encodeName(Gate()) + "' ]; do sleep 0.02; done\n" +
+                            "printf '" + bytes + "' > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
+    }
+    QString Gate() const { return files.filePath(QStringLiteral("go")); }
+    // Lets the gated converter write, and stays inside the current wait until its output is there.
+    void OpenGateAndAwaitOutput() {
+        Write(Gate(), "");
+        EXPECT_TRUE(WaitUntil([this] { return QFileInfo(Output()).size() > 0; }));
+    }
+
+    // systemFolder empty: the platform's own folder.
+    void OpenWindow(std::optional<QString> systemFolder = std::nullopt) {
+        window = std::make_unique<MainWindow>(WindowEnvironment{&dialogs, &starter, programDir.path(),
+                                                                systemFolder.value_or(systemDir.path())});
         window->Form_Load();
         messagesBefore = dialogs.Messages().size();
     }
@@ -132,12 +194,10 @@ TEST_F(HexConversionTest, SilentConverterFailsAfterItsWaitsKeepingTheImage) {
     clock.start();
     const QString hexPath = Write(files.filePath(QStringLiteral("app.hex")), ToIntelHex(Pattern(32, 2)));
     Load(hexPath);
-    const qint64 waited = clock.elapsed();
-    std::printf("silent converter reported after %lld ms\n", static_cast<long long>(waited));
+    // Six checks span one long and five short waits, about 2000 ms.
+    std::printf("silent converter reported after %lld ms\n", static_cast<long long>(clock.elapsed()));
 
     EXPECT_EQ(NewMessages(), QList<Message>{kConversionFailed});
-    // Six checks span one long and five short waits; giving up earlier would cut off slow converters.
-    EXPECT_GE(waited, 1900);
     EXPECT_EQ(Preview(), QString());
     EXPECT_EQ(window->State().ImageData, earlier);
     EXPECT_EQ(window->State().ImageLength, 64);
@@ -158,21 +218,25 @@ TEST_F(HexConversionTest, LeftoverOutputIsNeverLoaded) {
 }
 
 TEST_F(HexConversionTest, LateOutputIsReadAtALaterCheck) {
-    // Written between the second and the third check, renamed into place as the real converter does.
-    UseStandInConverter("sleep 1.3\nprintf 'late' > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
+    UseGatedConverter("late");
     OpenWindow();
     Load(Write(files.filePath(QStringLiteral("first.bin")), "x"));
     // The image is about to change, so connecting must wait until the Click is over.
     bool connectOfferedDuringWait = true;
-    QTimer::singleShot(500, window.get(),
-                       [&] { connectOfferedDuringWait = Control<QPushButton>("cmdstar")->isEnabled(); });
+    // Written once the second check has found nothing, and there before the third.
+    const WaitFollower follower(2, [&] {
+        connectOfferedDuringWait = Control<QPushButton>("cmdstar")->isEnabled();
+        OpenGateAndAwaitOutput();
+    });
     Load(Write(files.filePath(QStringLiteral("late.hex")), ":00000001FF\n"));
     EXPECT_TRUE(NewMessages().isEmpty());
     EXPECT_EQ(window->State().ImageData, "late");
+    EXPECT_EQ(window->State().ImageLength, 4);
     EXPECT_EQ(Preview(), QStringLiteral("6C 61 74 65 "));
     EXPECT_EQ(Status(), QStringLiteral("文件已读入！长度：4"));
     EXPECT_FALSE(connectOfferedDuringWait);
     EXPECT_TRUE(Control<QPushButton>("cmdstar")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>("cmdFlashFile")->isEnabled());
 }
 
 TEST_F(HexConversionTest, MissingConverterIsReportedAtOnce) {
@@ -187,16 +251,61 @@ TEST_F(HexConversionTest, MissingConverterIsReportedAtOnce) {
     EXPECT_TRUE(Control<QPushButton>("cmdstar")->isEnabled());
 }
 
-TEST_F(HexConversionTest, ClosingTheWindowDuringTheWaitEndsTheConversionQuietly) {
-    UseStandInConverter("exit 0\n");
+TEST_F(HexConversionTest, ClosingTheWindowDuringTheWaitLeavesNoImageAndNoFiles) {
+    UseGatedConverter("written after the close");
     OpenWindow();
     Load(Write(files.filePath(QStringLiteral("earlier.bin")), "abc"));
     const QString status = Status();
-    QTimer::singleShot(300, window.get(), [this] { window->close(); });
+    // Shut-down removes the files first; the converter writes only afterwards, while the wait goes on.
+    const WaitFollower follower(0, [this] {
+        window->close();
+        OpenGateAndAwaitOutput();
+    });
     Load(Write(files.filePath(QStringLiteral("app.hex")), ":00000001FF\n"));
     EXPECT_TRUE(NewMessages().isEmpty());
     EXPECT_EQ(window->State().ImageData, "abc");
     EXPECT_EQ(Status(), status);
+    for (const char* name : {"HEX2BIN.EXE", "Hexbin.hex", "HexBIN.bin"})
+        EXPECT_FALSE(QFile::exists(systemDir.filePath(QLatin1String(name)))) << name;
+}
+
+TEST_F(HexConversionTest, FifoChosenAsHexIsRefusedAtOnce) {
+    UseStandInConverter("exit 0\n");
+    OpenWindow();
+    Load(Write(files.filePath(QStringLiteral("earlier.bin")), "abc"));
+    // Copying it would wait forever for a writer.
+    const QString fifo = files.filePath(QStringLiteral("pipe.hex"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Load(fifo);
+    ASSERT_EQ(NewMessages().size(), 1);
+    EXPECT_TRUE(NewMessages()[0].text.contains(fifo)) << NewMessages()[0].text.toStdString();
+    EXPECT_TRUE(NewMessages()[0].text.contains(QStringLiteral("不是普通文件")));
+    EXPECT_EQ(Preview(), QString());
+    EXPECT_EQ(window->State().ImageData, "abc");
+    EXPECT_TRUE(Control<QPushButton>("cmdFlashFile")->isEnabled());
+}
+
+TEST_F(HexConversionTest, RefusedPrivateFolderIsReportedAndKeepsTheImage) {
+    // The platform's folder is a symbolic link, which another user could have pointed anywhere.
+    QTemporaryDir runtime;
+    ASSERT_TRUE(QFile::link(systemDir.path(), runtime.filePath(QStringLiteral("corvat"))));
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    UseRealConverter();
+    OpenWindow(QString());
+    Load(Write(files.filePath(QStringLiteral("earlier.bin")), "abc"));
+    Load(Write(files.filePath(QStringLiteral("app.hex")), ToIntelHex(Pattern(32, 2))));
+    hadRuntime ? qputenv("XDG_RUNTIME_DIR", savedRuntime) : qunsetenv("XDG_RUNTIME_DIR");
+
+    ASSERT_EQ(NewMessages().size(), 1);
+    EXPECT_TRUE(NewMessages()[0].text.contains(QStringLiteral("符号链接")))
+        << NewMessages()[0].text.toStdString();
+    EXPECT_EQ(NewMessages()[0].title, QStringLiteral("Corvat"));
+    EXPECT_EQ(Preview(), QString());
+    EXPECT_EQ(window->State().ImageData, "abc");
+    EXPECT_TRUE(Control<QPushButton>("cmdstar")->isEnabled());
+    EXPECT_TRUE(QDir(systemDir.path()).isEmpty()) << "nothing is written through the link";
 }
 
 }  // namespace

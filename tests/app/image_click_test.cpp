@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <QLabel>
@@ -156,8 +157,12 @@ TEST_F(ImageClickTest, UnreadableFileKeepsTheLoadedImage) {
     Load(Write(QStringLiteral("good.bin"), first));
     const QString preview = Preview();
     const QString status = Status();
+    // Neither a FIFO nor a device ever comes to an end: reading one would hang the window.
+    const QString fifo = files.filePath(QStringLiteral("pipe.bin"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const auto& [name, path] : {std::pair{"Missing", files.filePath(QStringLiteral("typed name.bin"))},
-                                     std::pair{"Directory", files.path()}}) {
+                                     std::pair{"Directory", files.path()}, std::pair{"Fifo", fifo},
+                                     std::pair{"Device", QStringLiteral("/dev/zero")}}) {
         SCOPED_TRACE(name);
         const qsizetype before = dialogs.Messages().size();
         Load(path);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <optional>
 
 #include "app/main_window.h"
@@ -21,6 +22,7 @@ namespace {
 
 const QString kConverterMissing = QStringLiteral("HEX2BIN.COM文件丢失!");
 const QString kCompanionMissing = QStringLiteral("主程序文件Halvek丢失！");
+const QString kCompanionNotStarted = QStringLiteral("主程序文件Halvek无法启动！");
 const char* const kTempFiles[] = {"HEX2BIN.EXE", "Hexbin.hex", "HexBIN.bin"};
 
 // Remembers whether the window was on screen at each message box.
@@ -40,11 +42,14 @@ class WatchingStarter : public ProgramStarter {
     explicit WatchingStarter(ProgramStarter& inner) : m_inner(inner) {}
     bool Start(const QString& program, const QStringList& arguments, bool hidden) override {
         m_shownAt.append(m_window != nullptr && m_window->isVisible());
+        m_exposedAt.append(m_window != nullptr && m_window->windowHandle() != nullptr &&
+                           m_window->windowHandle()->isExposed());
         return m_inner.Start(program, arguments, hidden);
     }
     ProgramStarter& m_inner;
     QWidget* m_window = nullptr;
     QList<bool> m_shownAt;
+    QList<bool> m_exposedAt;  // really on screen, not only asked to show
 };
 
 class StartUp : public ::testing::Test {
@@ -204,10 +209,24 @@ TEST_F(StartUp, RealCompanionStartedOnceAfterTheWindowShows) {
     DetachedProgramStarter real;
     Open(real);
     EXPECT_EQ(m_watcher->m_shownAt, QList<bool>{true});
+    EXPECT_EQ(m_watcher->m_exposedAt, QList<bool>{true});
     EXPECT_FALSE(Find<QPushButton>("Command1")->isEnabled());
     const QString log = InProgram("halvek.log");
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(log).endsWith('\n'); })) << "the companion never ran";
     EXPECT_EQ(ReadFile(log), "started 0\n") << "once, without arguments";
+}
+
+TEST_F(StartUp, CompanionThatCannotStartIsReported) {
+    WriteFile(Settings(), "[System]\nstyle=1\n");
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    WriteFile(InProgram("Halvek.exe"), "#!/bin/sh\n");  // present, but not executable
+    DetachedProgramStarter real;
+    Open(real);
+    ASSERT_EQ(MessageTexts(), QStringList{kCompanionNotStarted});
+    EXPECT_EQ(m_dialogs.Messages()[0].icon, MessageIcon::None);
+    EXPECT_EQ(m_dialogs.Messages()[0].title, "Corvat");
+    EXPECT_EQ(m_dialogs.m_shownAt, QList<bool>{true});
+    EXPECT_FALSE(Find<QPushButton>("Command1")->isEnabled());
 }
 
 TEST_F(StartUp, MissingCompanionReportedAfterTheWindowShows) {
@@ -238,6 +257,25 @@ TEST_F(StartUp, ClosingRemovesTheConverterFilesAndSavesThePort) {
     EXPECT_TRUE(m_dialogs.Messages().isEmpty());
 }
 
+TEST_F(StartUp, PortInAnotherEncodingSurvivesARunByteForByte) {
+    // "串口" in GB2312: not UTF-8, so it cannot come back from a decoded text unchanged.
+    const QByteArray settings = "[System]\r\nComm=\xB4\xAE\xBF\xDA\r\nstyle=0\r\n";
+    WriteFile(Settings(), settings);
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    m_window->close();
+    EXPECT_EQ(ReadFile(Settings()), settings);
+}
+
+TEST_F(StartUp, ClosingRemovesLeftoversOfInterruptedWrites) {
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    Open(m_recorder);
+    WriteFile(InSystem(".HexBIN.bin.a1B2c3"), "half an output");
+    WriteFile(InSystem("Hexbin.hex.Zz9Yx8"), "half an input");
+    m_window->close();
+    EXPECT_TRUE(QDir(m_systemDir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
 TEST_F(StartUp, ClosingWithoutConverterFilesReportsNothing) {
     WriteFile(Settings(), "[System]\nComm=COM3\nstyle=0\n");
     Open(m_recorder);  // no converter: nothing is copied
@@ -266,6 +304,32 @@ TEST_F(StartUp, PortTypedInOneRunIsThereInTheNext) {
     Open(m_recorder);
     EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "COM8");
 }
+
+// "style" other than 0 and 1 once meant a greyed box, and setting it ran the Click's unticked branch.
+struct StyleRow {
+    const char* name;
+    const char* stored;
+    const char* rewritten;
+    bool ticked;
+};
+
+class StyleRows : public StartUp, public ::testing::WithParamInterface<StyleRow> {};
+
+TEST_P(StyleRows, ClickRewritesTheStoredChoice) {
+    WriteFile(Settings(), QByteArray("[System]\nstyle=") + GetParam().stored + "\n");
+    WriteFile(InProgram("HEX2BIN.EXE"), "converter", true);
+    PlaceCompanion();
+    Open(m_recorder);
+    EXPECT_EQ(Stored("style"), GetParam().rewritten);
+    EXPECT_EQ(Find<QCheckBox>("Check1")->isChecked(), GetParam().ticked);
+    EXPECT_EQ(Find<QPushButton>("Command1")->isEnabled(), !GetParam().ticked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StyleRows,
+                         ::testing::Values(StyleRow{"Two", "2", "0", false},
+                                           StyleRow{"MinusOne", "-1", "0", false},
+                                           StyleRow{"OneAsFraction", "1.0", "1", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvat

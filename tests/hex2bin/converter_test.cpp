@@ -50,6 +50,7 @@ const std::vector<FileCase> kValidFiles = {
                                         Chunked(0, Pattern(16, 3), 16),
                                         {kEof}}))},
     {"SegmentOffsetWraps", Lines({Segment(0x0001), Data(0xFFF8, Pattern(16)), kEof})},
+    {"LinearRecordCrosses64K", Lines({Linear(0), Data(0xFFF8, Pattern(16)), kEof})},
     {"LinearAddressing", Lines(Concat({{Linear(2)},
                                        Chunked(0x100, Pattern(64), 32),
                                        {Linear(0)},

@@ -146,5 +146,36 @@ TEST_F(CopyReplacingTest, MissingSourceLeavesTargetAndSaysWhy) {
     EXPECT_EQ(target.readAll(), "old");
 }
 
+// Shut-down removes the three files and our own temporaries, and nothing else the folder may hold.
+TEST(RemoveConverterFiles, OnlyOurFilesAndTheirTemporaries) {
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        bool removed;
+    } rows[] = {
+        {"HEX2BIN.EXE", true},
+        {"Hexbin.hex", true},
+        {"HexBIN.bin", true},
+        {"HEX2BIN.EXE.a1B2c3", true},
+        {"Hexbin.hex.Zz9Yx8", true},
+        {".HexBIN.bin.000000", true},
+        {"HEX2BIN.EXE.a1B2c", false},
+        {"Hexbin.hex.Zz9Yx8q", false},
+        {".HexBIN.bin.ab-cd1", false},
+        {"hexbin.hex.Zz9Yx8", false},
+        {"HexBIN.bin.a1B2c3", false},
+        {"notes.txt", false},
+        {".HexBIN.bin.a1B2c\xC3\xA9", false},
+    };
+    for (const auto& row : rows) {
+        QFile file(dir.filePath(QString::fromUtf8(row.name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << row.name;
+    }
+    RemoveConverterFiles(dir.path());
+    for (const auto& row : rows) {
+        EXPECT_NE(QFile::exists(dir.filePath(QString::fromUtf8(row.name))), row.removed) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace corvat
