@@ -16,4 +16,15 @@ QString DeviceForPort(const QString& portText, std::uint8_t portNumber, const QS
     return QStringLiteral("/dev/ttyS") + QString::number(portNumber - 1);
 }
 
+QString MissingPortHint(const QString& portText, std::uint8_t portNumber, const QString& device) {
+    if (portText.startsWith(QLatin1Char('/'))) return QStringLiteral("找不到串口设备 %1。").arg(portText);
+    // "COM10" or "ttyUSB0" are not opened by their name: only the last digit counts, which the operator
+    // may not expect, so the message says what the text was taken for.
+    const QString taken =
+        QStringLiteral("端口名称“%1”的末位数字被当作端口号：%2 号端口").arg(portText).arg(portNumber);
+    const QString other = QStringLiteral("要打开其他设备，请填写以 / 开头的设备路径。");
+    if (portNumber == 0) return taken + QStringLiteral("不存在（端口号从 1 开始）。") + other;
+    return taken + QStringLiteral("（设备 %1）不存在。").arg(device) + other;
+}
+
 }  // namespace corvat

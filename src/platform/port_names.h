@@ -11,4 +11,8 @@ namespace corvat {
 // the serial layer's own text. appDir ends in "/".
 QString DeviceForPort(const QString& portText, std::uint8_t portNumber, const QString& appDir);
 
+// Why the device that DeviceForPort gave for portText does not exist, in the operator's terms: a device
+// path is named as typed; a port name is named as typed, with the port number its last digit gave.
+QString MissingPortHint(const QString& portText, std::uint8_t portNumber, const QString& device);
+
 }  // namespace corvat

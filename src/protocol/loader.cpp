@@ -1,5 +1,7 @@
 #include "protocol/loader.h"
 
+#include <QFileInfo>
+
 #include "platform/port_names.h"
 #include "protocol/identification.h"
 
@@ -36,7 +38,10 @@ void Loader::Connect() {
     const std::optional<std::uint8_t> number = PortNumberFromText(portText);
     const bool devicePath = portText.startsWith(QLatin1Char('/'));
     if (!number && !devicePath) {
-        // Nothing is opened for a text that names no port, and nothing else moves either.
+        // Nothing is opened for a text that names no port, and nothing else moves either; a port left
+        // open by the previous Connect is closed, as opening would have done, so that no greeting on
+        // it can start a session the operator has just turned away from.
+        if (m_link.IsOpen()) m_link.Close();
         m_view.ShowPrompt(PortTextRefusal(portText));
         return;
     }
@@ -52,7 +57,10 @@ void Loader::Connect() {
 bool Loader::OpenPort(std::uint8_t portNumber, const QString& portText) {
     if (m_link.IsOpen()) m_link.Close();
     QString error;
-    if (!m_link.Open(DeviceForPort(portText, portNumber, m_state.AppDir), &error)) {
+    const QString device = DeviceForPort(portText, portNumber, m_state.AppDir);
+    if (!m_link.Open(device, &error)) {
+        if (!QFileInfo(device).exists())
+            error += QLatin1Char('\n') + MissingPortHint(portText, portNumber, device);
         m_view.ShowError(error);
         return false;
     }

@@ -25,7 +25,11 @@ int OutputQueueLength(int handle) {
 }  // namespace
 
 QSerialLink::QSerialLink(QObject* parent) : SerialLink(parent) {
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::DataArrived);
+    // Bytes read while Close drains the output belong to a session that is ending; handing them on
+    // would let a reply act (answer a greeting, disable controls) inside the close.
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        if (!m_closing) emit DataArrived();
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QSerialLink::OnError);
 }
 
@@ -72,10 +76,6 @@ QString QSerialLink::OpenErrorText(const QString& device) const {
                 text += QStringLiteral("\n串口 %1 正被其他程序占用，请先关闭占用它的程序。").arg(device);
             }
             break;
-        case QSerialPort::DeviceNotFoundError:
-            // The operator picked "COMn"; say which device that stood for.
-            text += QStringLiteral("\n找不到串口设备 %1。").arg(device);
-            break;
         default:
             break;
     }
@@ -83,9 +83,15 @@ QString QSerialLink::OpenErrorText(const QString& device) const {
 }
 
 void QSerialLink::Close() {
-    if (!m_port.isOpen()) return;
-    DrainOutput();
-    m_port.close();
+    if (m_port.isOpen()) {
+        m_closing = true;
+        DrainOutput();
+        m_port.close();
+        m_closing = false;
+    }
+    // A loss noticed before or during a deliberate close is no news to the caller, and must not
+    // arrive later, in the middle of whatever the caller does next.
+    ++m_openGeneration;
 }
 
 void QSerialLink::DrainOutput() {
@@ -122,22 +128,30 @@ QByteArray QSerialLink::ReadAll() {
     return m_port.isOpen() ? m_port.readAll() : QByteArray();
 }
 
-bool QSerialLink::HungUp() const {
-    pollfd device{static_cast<int>(m_port.handle()), POLLIN, 0};
-    return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR)) != 0;
+bool QSerialLink::DeviceLost() const {
+    const int handle = static_cast<int>(m_port.handle());
+    pollfd device{handle, 0, 0};  // hang-up and error are reported whatever is asked for
+    if (::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+    termios settings{};
+    return ::tcgetattr(handle, &settings) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV);
 }
 
 void QSerialLink::OnError(QSerialPort::SerialPortError error) {
-    // Only a vanished device matters here; line errors (framing, parity) were never reported. A hung-up
-    // tty reads as end of file, which QSerialPort reports as a read error again and again with a stale
-    // system text: the hang-up itself tells that the device has gone.
+    // Only a vanished device matters here; line errors (framing, parity) were never reported. Qt
+    // reports a full output queue (EAGAIN) as a resource error just like a vanished device, and a
+    // hung-up tty reads as end of file, reported as a read error again and again with a stale system
+    // text: only the descriptor itself tells a lost device from a busy or quiet one.
     if (m_losing || !m_port.isOpen()) return;
-    const bool resourceLost = error == QSerialPort::ResourceError;
-    if (!resourceLost && !(error == QSerialPort::ReadError && HungUp())) return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+    if (!DeviceLost()) {
+        // The port stays open and Qt keeps the unwritten bytes queued for the next chance.
+        m_port.clearError();
+        return;
+    }
     m_losing = true;
     QString text =
         QStringLiteral("串口 %1 已断开（例如 USB 串口适配器被拔出），请检查连接后重新联机。").arg(m_device);
-    if (resourceLost) text.prepend(m_port.errorString() + QLatin1Char('\n'));
+    if (error == QSerialPort::ResourceError) text.prepend(m_port.errorString() + QLatin1Char('\n'));
     m_port.close();
     m_losing = false;
     // Delivered from the event loop, so that a loss noticed inside a write never re-enters the handler

@@ -30,13 +30,14 @@ class QSerialLink : public SerialLink {
   private:
     void OnError(QSerialPort::SerialPortError error);
     void DrainOutput();
-    bool HungUp() const;
+    bool DeviceLost() const;
     QString OpenErrorText(const QString& device) const;
 
     QSerialPort m_port;
     QString m_device;
     bool m_losing = false;         // inside the close that follows a vanished device
-    quint64 m_openGeneration = 0;  // tells a late loss notice from the port opened after it
+    bool m_closing = false;        // inside a deliberate close, draining the output
+    quint64 m_openGeneration = 0;  // tells a late loss notice from a close or open made after it
 };
 
 }  // namespace corvat

@@ -122,15 +122,5 @@ INSTANTIATE_TEST_SUITE_P(
         StrayRow{"target_says_E", {"--greeting", "E"}, QStringLiteral("正确退出")}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ConnectionTest, NoiseBeforeTheGreetingIsShownThenTheGreetingIsAnswered) {
-    LoaderOnTarget t({"--noise", "\\x00\\x7F", "--noise-gap", "150"});
-    t.ConnectAndWaitFor(kIdentified);
-    const QStringList messages = t.view.CallsStartingWith("ShowMessage");
-    EXPECT_EQ(messages, QStringList({"ShowMessage(设备联接中.)", "ShowMessage(联接中...)",
-                                     "ShowMessage(开始联接..)", "ShowMessage(" + kIdentified + ")"}));
-    t.CloseAndSettle();
-    EXPECT_EQ(t.target.Received(), "<");
-}
-
 }  // namespace
 }  // namespace corvat::test

@@ -139,8 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
                     FullRow{"empty_image_sends_only_the_end_marker", {}, 0, 64, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DownloadTest, AdapterVanishingMidDownloadShowsTheErrorAndReleasesTheWindow) {
-    LoaderOnTarget t({"--hangup-after-pages", "2"});
+int LinesPlugged(const VirtualTarget& target) {
+    int plugged = 0;
+    for (const QString& event : target.Events()) plugged += event.contains(" linked at ") ? 1 : 0;
+    return plugged;
+}
+
+TEST(DownloadTest, AdapterVanishingMidDownloadShowsTheErrorAndReleasesTheWindowThenReconnects) {
+    LoaderOnTarget t({"--hangup-after-pages", "2", "--replug-delay", "50"});
     t.state.ImageData = Pattern(1000);
     t.state.ImageLength = 1000;
     t.ConnectAndWaitFor(kIdentified);
@@ -158,6 +164,21 @@ TEST(DownloadTest, AdapterVanishingMidDownloadShowsTheErrorAndReleasesTheWindow)
     EXPECT_FALSE(t.view.IsEnabled(Control::cmdExit));
     EXPECT_EQ(t.view.message, "信息....");
     EXPECT_TRUE(t.view.progressText.isEmpty());
+
+    // The adapter is plugged in again: one click connects, and the target is greeted and identified anew.
+    ASSERT_TRUE(WaitFor([&] { return LinesPlugged(t.target) == 2; }));
+    t.view.ClearCalls();
+    t.loader.Connect();
+    ASSERT_TRUE(WaitFor([&] { return t.view.message == kIdentified; }))
+        << t.view.message.toStdString() << "\n"
+        << t.target.Events().join('\n').toStdString();
+    EXPECT_EQ(t.view.errors.size(), 1);
+    EXPECT_EQ(t.view.attemptCounter, "1");
+    EXPECT_EQ(t.view.chipText, QStringLiteral("从机容量: 7168 Vel: 1.1"));
+    EXPECT_TRUE(t.view.IsEnabled(Control::cmdWrite));
+    EXPECT_TRUE(t.view.IsEnabled(Control::cmdExit));
+    t.ReleaseAndSettle();
+    EXPECT_TRUE(t.target.Received().endsWith("<E"));
 }
 
 TEST(DownloadTest, SilentTargetIsWaitedForUntilItGreetsAgain) {

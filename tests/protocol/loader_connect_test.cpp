@@ -26,23 +26,51 @@ TEST_F(LoaderTest, ConnectTwiceReopensAndShowsTheMessageAgain) {
     EXPECT_EQ(view.CallsStartingWith("ShowMessage").size(), 2);
 }
 
-TEST_F(LoaderTest, FailedOpenShowsTheLinksTextAndStillResetsTheReplyState) {
-    link.openError = "No such file or directory\n找不到串口设备 /dev/ttyS-1。";
-    view.portText = "COM10";
+struct FailedOpenRow {
+    const char* name;
+    const char* portText;
+    const char* device;
+    QStringList hintHas;  // the added line names what the operator typed, never a device he did not choose
+};
+
+void PrintTo(const FailedOpenRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FailedOpen : public LoaderTest, public ::testing::WithParamInterface<FailedOpenRow> {};
+
+TEST_P(FailedOpen, ShowsTheLinksTextFirstAndStillResetsTheReplyState) {
+    const FailedOpenRow& row = GetParam();
+    link.openError = "No such file or directory";
+    view.portText = QString::fromUtf8(row.portText);
     state.ReplyLength = 3;
     state.PageSize = 128;
     loader.Connect();
-    EXPECT_EQ(link.events, QStringList{"Open(/dev/ttyS-1)"});
-    EXPECT_EQ(view.Calls(), QStringList{"ShowError(" + link.openError + ")"});
+    EXPECT_EQ(link.events, QStringList{QStringLiteral("Open(%1)").arg(row.device)});
+    ASSERT_EQ(view.errors.size(), 1);
+    const QString error = view.errors.front();
+    EXPECT_TRUE(error.startsWith(link.openError + "\n")) << error.toStdString();
+    for (const QString& part : row.hintHas) EXPECT_TRUE(error.contains(part)) << error.toStdString();
+    EXPECT_FALSE(error.contains("ttyS-1")) << error.toStdString();
+    EXPECT_EQ(view.Calls().size(), 1);
     EXPECT_EQ(view.chipText, "从机状况：");
     EXPECT_EQ(state.ReplyLength, 1);
     EXPECT_EQ(state.PageSize, 64);
     EXPECT_FALSE(link.IsOpen());
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FailedOpen,
+    ::testing::Values(
+        FailedOpenRow{"ComTen", "COM10", "/dev/ttyS-1", {"“COM10”", "末位数字", "0 号端口"}},
+        FailedOpenRow{"DeviceNameEndingInZero", "ttyUSB0", "/dev/ttyS-1", {"“ttyUSB0”", "末位数字"}},
+        FailedOpenRow{"MissingPath", "/dev/corvat-none", "/dev/corvat-none", {"/dev/corvat-none"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct RefusedRow {
     const char* name;
     const char* portText;
+    bool portOpenBefore;
 };
 
 void PrintTo(const RefusedRow& row, std::ostream* out) {
@@ -51,23 +79,31 @@ void PrintTo(const RefusedRow& row, std::ostream* out) {
 
 class RefusedPortText : public LoaderTest, public ::testing::WithParamInterface<RefusedRow> {};
 
-TEST_P(RefusedPortText, PromptsAndTouchesNothingElse) {
-    view.portText = QString::fromUtf8(GetParam().portText);
+TEST_P(RefusedPortText, PromptsClosesAnOpenPortAndTouchesNothingElse) {
+    const RefusedRow& row = GetParam();
+    if (row.portOpenBefore) loader.Connect();
+    view.ClearCalls();
+    link.events.clear();
+    view.portText = QString::fromUtf8(row.portText);
     state.ReplyLength = 3;
     state.PageSize = 128;
     state.PortNumber = 4;
     loader.Connect();
     ASSERT_EQ(view.Calls().size(), 1);
     EXPECT_TRUE(view.Calls().front().startsWith("ShowPrompt(")) << view.Calls().front().toStdString();
-    EXPECT_TRUE(link.events.isEmpty());
+    EXPECT_EQ(link.events, row.portOpenBefore ? QStringList{"Close()"} : QStringList{});
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(state.ReplyLength, 3);
     EXPECT_EQ(state.PageSize, 128);
     EXPECT_EQ(state.PortNumber, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, RefusedPortText,
-                         ::testing::Values(RefusedRow{"Empty", ""}, RefusedRow{"LetterLast", "COMx"},
-                                           RefusedRow{"NoNumber", "COM"}),
+                         ::testing::Values(RefusedRow{"Empty", "", false},
+                                           RefusedRow{"LetterLast", "COMx", false},
+                                           RefusedRow{"NoNumber", "COM", false},
+                                           RefusedRow{"EmptyWhileOpen", "", true},
+                                           RefusedRow{"LetterLastWhileOpen", "COMx", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoaderTest, ReceiveGateWaitsForThreeCharactersAndReadsThemAtOnce) {
