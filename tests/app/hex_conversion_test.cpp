@@ -17,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "image/hex_conversion.h"
+#include "image_window_fixture.h"
 #include "support/answering_dialogs.h"
 #include "window_fixture.h"
 
@@ -94,7 +95,7 @@ class WaitFollower {
     std::optional<std::chrono::steady_clock::time_point> m_firstPass;
 };
 
-class HexConversionTest : public testing::Test {
+class HexConversionTest : public ImageWindowTest {
   protected:
     QString Write(const QString& path, const QByteArray& bytes, bool executable = false) {
         QFile file(path);
@@ -124,38 +125,6 @@ class HexConversionTest : public testing::Test {
         Write(Gate(), "");
         EXPECT_TRUE(WaitUntil([this] { return QFileInfo(Output()).size() > 0; }));
     }
-
-    // systemFolder empty: the platform's own folder.
-    void OpenWindow(std::optional<QString> systemFolder = std::nullopt) {
-        window = std::make_unique<MainWindow>(WindowEnvironment{&dialogs, &starter, programDir.path(),
-                                                                systemFolder.value_or(systemDir.path())});
-        window->Form_Load();
-        messagesBefore = dialogs.Messages().size();
-    }
-
-    void Load(const QString& answer) {
-        dialogs.AnswerOpenFile(answer);
-        Control<QPushButton>("cmdFlashFile")->click();
-    }
-
-    template <typename W>
-    W* Control(const char* name) {
-        W* widget = window->findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QList<Message> NewMessages() const { return dialogs.Messages().mid(messagesBefore); }
-    QString Preview() { return Control<QPlainTextEdit>("Text3")->toPlainText(); }
-    QString Status() { return Control<QLabel>("lblMsg")->text(); }
-
-    QTemporaryDir programDir;
-    QTemporaryDir systemDir;
-    QTemporaryDir files;
-    test::AnsweringDialogs dialogs;
-    DetachedProgramStarter starter;
-    std::unique_ptr<MainWindow> window;
-    qsizetype messagesBefore = 0;
 };
 
 TEST_F(HexConversionTest, RealConverterGivesWhatItsBinGives) {

@@ -12,12 +12,11 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "image_window_fixture.h"
 #include "support/answering_dialogs.h"
 
 namespace corvat {
 namespace {
-
-using Message = test::AnsweringDialogs::Message;
 
 const QString kPrompt = QStringLiteral("请选择源文件路径！");
 const QString kLoaded = QStringLiteral("文件已读入！长度：");
@@ -37,15 +36,9 @@ QString ExpectedPreview(const QByteArray& bytes) {
     return text;
 }
 
-class ImageClickTest : public testing::Test {
+class ImageClickTest : public ImageWindowTest {
   protected:
-    void SetUp() override {
-        window = std::make_unique<MainWindow>(
-            WindowEnvironment{&dialogs, &starter, programDir.path(), systemDir.path()});
-        window->Form_Load();
-        // Start-up may have its own say (no converter in this program folder); only later messages count.
-        messagesBefore = dialogs.Messages().size();
-    }
+    void SetUp() override { OpenWindow(); }
 
     QString Write(const QString& name, const QByteArray& bytes) {
         QFile file(files.filePath(name));
@@ -53,32 +46,6 @@ class ImageClickTest : public testing::Test {
         EXPECT_EQ(file.write(bytes), bytes.size());
         return file.fileName();
     }
-
-    void Load(const QString& answer) {
-        dialogs.AnswerOpenFile(answer);
-        Control<QPushButton>("cmdFlashFile")->click();
-    }
-
-    template <typename W>
-    W* Control(const char* name) {
-        W* widget = window->findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QList<Message> NewMessages() const { return dialogs.Messages().mid(messagesBefore); }
-    QString Preview() { return Control<QPlainTextEdit>("Text3")->toPlainText(); }
-    QString Status() { return Control<QLabel>("lblMsg")->text(); }
-    QString Path() { return Control<QLineEdit>("txtFile")->text(); }
-    bool Enabled(const char* name) { return Control<QPushButton>(name)->isEnabled(); }
-
-    QTemporaryDir programDir;
-    QTemporaryDir systemDir;
-    QTemporaryDir files;
-    test::AnsweringDialogs dialogs;
-    DetachedProgramStarter starter;
-    std::unique_ptr<MainWindow> window;
-    qsizetype messagesBefore = 0;
 };
 
 TEST_F(ImageClickTest, FirstCancelPromptsAndChangesNothingElse) {
