@@ -116,10 +116,13 @@ class HexConversionTest : public ImageWindowTest {
 
     // A converter that writes `bytes` only once the test lets it, renaming into place as the real one does.
     void UseGatedConverter(const QByteArray& bytes) {
-        UseStandInConverter("until [ -e '" + QFile::encodeName(Gate()) + "' ]; do sleep 0.02; done\n" +
-                            "printf '" + bytes + "' > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
+        UseStandInConverter(": > '" + QFile::encodeName(Started()) + "'\n" + "until [ -e '" +
+                            QFile::encodeName(Gate()) + "' ]; do sleep 0.02; done\n" + "printf '" + bytes +
+                            "' > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
     }
     QString Gate() const { return files.filePath(QStringLiteral("go")); }
+    // The stand-in runs: removing its copy from the private folder can no longer stop it from starting.
+    QString Started() const { return files.filePath(QStringLiteral("started")); }
     // Lets the gated converter write, and stays inside the current wait until its output is there.
     void OpenGateAndAwaitOutput() {
         Write(Gate(), "");
@@ -227,6 +230,7 @@ TEST_F(HexConversionTest, ClosingTheWindowDuringTheWaitLeavesNoImageAndNoFiles) 
     const QString status = Status();
     // Shut-down removes the files first; the converter writes only afterwards, while the wait goes on.
     const WaitFollower follower(0, [this] {
+        ASSERT_TRUE(WaitUntil([this] { return QFile::exists(Started()); }));
         window->close();
         OpenGateAndAwaitOutput();
     });
