@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
-  fonts-arphic-uming fonts-wqy-microhei
+  fonts-arphic-uming fonts-wqy-microhei fonts-dejavu-core
   srecord
   xdg-utils
 )
