@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/maker.h"
+#include "image/hex_conversion.h"
 #include "platform/system_dir.h"
 #include "settings/module1.h"
 #include "settings/profile_file.h"
@@ -98,10 +99,11 @@ void MainWindow::Form_Load() {
 
 // Without a converter, or without a usable system folder, HEX images fail when converted and say so then.
 void MainWindow::PlaceConverterCopy() {
-    const QString source = m_state.AppDir + QString::fromLatin1(kConverterFileName);
     const QString folder = SystemDir();
-    if (folder.isEmpty() || !QFileInfo(source).isFile()) return;
-    CopyReplacing(source, QDir(folder).filePath(QString::fromLatin1(kConverterFileName)));
+    if (folder.isEmpty()) return;
+    const ConverterFiles files = ConverterFilesIn(m_state.AppDir, folder);
+    if (!QFileInfo(files.source).isFile()) return;
+    CopyConverter(files);
 }
 
 // By path and without a shell, so a program folder with blanks in its name starts the right file.
