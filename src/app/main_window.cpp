@@ -107,6 +107,9 @@ void MainWindow::CreateControls() {
     Combo1->setEditable(true);
     // A typed port that is not in the list is used as it stands, but the list keeps its six names.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // The text is the operator's, letter for letter: no completion that turns "COM" into "COM1" or "com1"
+    // into "COM1" behind their back.
+    Combo1->setCompleter(nullptr);
     Combo1->addItems(kPortNames);
     Combo1->setEditText(kPortNames.front());
     Combo1->setAccessibleDescription(QStringLiteral("串口"));

@@ -76,11 +76,19 @@ std::unique_ptr<QFileDialog> MakeOpenFileDialog(const QString& loaderFilter, con
     return dialog;
 }
 
-void QtDialogs::MessageBox(const QString& text, MessageIcon icon, const QString& title) {
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, MessageIcon icon, const QString& title,
+                                            QWidget* parent) {
     const QMessageBox::Icon shown =
         icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon;
-    QMessageBox box(shown, title, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    auto box = std::make_unique<QMessageBox>(shown, title, QString(), QMessageBox::Ok, parent);
+    // File names and typed port texts go into these boxes; Qt would take "<b>" in one for markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
+void QtDialogs::MessageBox(const QString& text, MessageIcon icon, const QString& title) {
+    MakeMessageBox(text, icon, title, QApplication::activeWindow())->exec();
 }
 
 QString QtDialogs::GetOpenFileName(const QString& filter, const QString& startName) {

@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 namespace corvat {
@@ -30,5 +31,9 @@ QStringList CaseVariants(const QString& pattern);
 // The open-file dialog set up to start at startName (so it shows the name used last), not yet shown.
 std::unique_ptr<QFileDialog> MakeOpenFileDialog(const QString& loaderFilter, const QString& startName,
                                                 QWidget* parent);
+
+// A message box with one OK button that shows its text literally, not yet shown.
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, MessageIcon icon, const QString& title,
+                                            QWidget* parent);
 
 }  // namespace corvat

@@ -40,8 +40,12 @@ void Loader::Connect() {
     if (!number && !devicePath) {
         // Nothing is opened for a text that names no port, and nothing else moves either; a port left
         // open by the previous Connect is closed, as opening would have done, so that no greeting on
-        // it can start a session the operator has just turned away from.
-        if (m_link.IsOpen()) m_link.Close();
+        // it can start a session the operator has just turned away from. The status line then says so.
+        if (m_link.IsOpen()) {
+            m_link.Close();
+            m_view.ShowMessage(kMessageIdle);
+            m_view.SetChipText(kChipIdle);
+        }
         m_view.ShowPrompt(PortTextRefusal(portText));
         return;
     }

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "app/link_label.h"
 #include "app/main_window.h"
+#include "settings/profile_file.h"
 #include "window_fixture.h"
 
 namespace corvat {
@@ -121,6 +123,40 @@ TEST_F(MainWindowTest, CompanionTickFromCodeRunsItsHandler) {
     EXPECT_FALSE(now->isEnabled());
     check->setChecked(false);
     EXPECT_TRUE(now->isEnabled());
+}
+
+// What the operator types into the port box stays as typed, whatever the list holds, whether the box is
+// left by Tab or by Enter then Tab; shut-down saves that text. Picking from the list still works.
+TEST_F(MainWindowTest, TypedPortStaysExactlyAsTyped) {
+    ShowActive();
+    auto* combo = Find<QComboBox>("Combo1");
+    const QString settings = m_programDir.filePath(QStringLiteral("info.ini"));
+    for (const char* typed : {"COM", "com1", "Com2", "COM8", "c"}) {
+        for (const bool enter : {false, true}) {
+            SCOPED_TRACE(std::string(typed) + (enter ? " Enter" : ""));
+            combo->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(WaitUntil([&] { return combo->hasFocus(); }));
+            combo->lineEdit()->selectAll();
+            QTest::keyClick(combo, Qt::Key_Delete);
+            QTest::keyClicks(combo, QString::fromLatin1(typed));
+            if (enter) QTest::keyClick(combo, Qt::Key_Return);
+            QTest::keyClick(combo, Qt::Key_Tab);
+            ASSERT_TRUE(WaitUntil([&] { return !combo->hasFocus(); }));
+            EXPECT_EQ(m_window->PortText(), QString::fromLatin1(typed));
+            EXPECT_EQ(combo->count(), 6) << "nothing typed joins the list";
+        }
+    }
+    combo->setFocus(Qt::TabFocusReason);
+    // Typing never moved the row, which is still the first.
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(m_window->PortText(), QStringLiteral("COM2"));
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(m_window->PortText(), QStringLiteral("COM3"));
+    combo->setEditText(QStringLiteral("com1"));
+    m_window->close();
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ReadProfileValue(file.readAll(), "System", "Comm", 255), "com1");
 }
 
 }  // namespace

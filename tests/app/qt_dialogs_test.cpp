@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QListView>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -110,6 +112,18 @@ TEST(OpenFileDialogTest, OffersImagesInEveryCaseAndStartsAtTheLastName) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("程序加载"));
     EXPECT_EQ(dialog->selectedFiles(), QStringList{lastName});
     dialog->reject();
+}
+
+// Texts that look like markup (a file name, a typed port) keep every character and line break.
+TEST(MessageBoxTest, ShowsItsTextLiterally) {
+    const QString text = QStringLiteral("无法读取文件：/tmp/<b>x</b>.bin\n<i>COM1</i> &amp; <br>");
+    const auto box = MakeMessageBox(text, MessageIcon::None, QStringLiteral("Corvat"), nullptr);
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(label->text(), text);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Corvat"));
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
 }
 
 }  // namespace
