@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-#include <vector>
+
+#include "platform/system_dir.h"
 
 namespace corvat {
 namespace {
@@ -60,8 +62,11 @@ Line ParseLine(const QByteArray& content, Span text, qsizetype next) {
     line.next = next;
     const Span trimmed = Trim(content, text);
     if (trimmed.begin == trimmed.end) return line;
+    // Searches stay inside the line: one running to the file's end makes reading quadratic in its size.
+    const QByteArrayView inLine = trimmed.In(content);
     if (content[trimmed.begin] == '[') {
-        const qsizetype close = content.lastIndexOf(']', trimmed.end - 1);
+        const qsizetype closeInLine = inLine.lastIndexOf(']');
+        const qsizetype close = closeInLine < 0 ? -1 : trimmed.begin + closeInLine;
         if (close > trimmed.begin) {
             line.kind = LineKind::Section;
             line.name = Trim(content, {trimmed.begin + 1, close});
@@ -69,50 +74,59 @@ Line ParseLine(const QByteArray& content, Span text, qsizetype next) {
         }
     }
     line.kind = LineKind::Key;
-    const qsizetype equals = content.indexOf('=', trimmed.begin);
-    if (equals < 0 || equals >= trimmed.end) {
+    const qsizetype equalsInLine = inLine.indexOf('=');
+    if (equalsInLine < 0) {
         line.name = trimmed;
         line.value = {trimmed.end, trimmed.end};
         return line;
     }
+    const qsizetype equals = trimmed.begin + equalsInLine;
     line.equals = equals;
     line.name = Trim(content, {trimmed.begin, equals});
     line.value = Trim(content, {equals + 1, trimmed.end});
     return line;
 }
 
-std::vector<Line> ParseLines(const QByteArray& content) {
-    std::vector<Line> lines;
-    qsizetype begin = content.startsWith(kByteOrderMark) ? kByteOrderMark.size() : 0;
-    while (begin < content.size()) {
-        qsizetype newline = content.indexOf('\n', begin);
-        const qsizetype next = newline < 0 ? content.size() : newline + 1;
-        qsizetype end = newline < 0 ? content.size() : newline;
-        if (end > begin && content[end - 1] == '\r') --end;
-        lines.push_back(ParseLine(content, {begin, end}, next));
-        begin = next;
-    }
-    return lines;
+qsizetype FirstLineStart(const QByteArray& content) {
+    return content.startsWith(kByteOrderMark) ? kByteOrderMark.size() : 0;
 }
 
-// Index of the first section called `section`, or lines.size().
-std::size_t FindSection(const QByteArray& content, const std::vector<Line>& lines, QByteArrayView section) {
-    std::size_t i = 0;
-    while (i < lines.size() &&
-           !(lines[i].kind == LineKind::Section && SameName(lines[i].name.In(content), section)))
-        ++i;
-    return i;
+// The line that begins at `begin`, which lies inside the contents.
+Line LineAt(const QByteArray& content, qsizetype begin) {
+    const qsizetype newline = content.indexOf('\n', begin);
+    const qsizetype next = newline < 0 ? content.size() : newline + 1;
+    qsizetype end = newline < 0 ? content.size() : newline;
+    if (end > begin && content[end - 1] == '\r') --end;
+    return ParseLine(content, {begin, end}, next);
 }
 
-// Index of the first line of `key` after the header at sectionIndex, or the index of the next header.
-std::size_t FindKey(const QByteArray& content, const std::vector<Line>& lines, std::size_t sectionIndex,
-                    QByteArrayView key) {
-    std::size_t i = sectionIndex + 1;
-    while (i < lines.size() && lines[i].kind != LineKind::Section) {
-        if (lines[i].kind == LineKind::Key && SameName(lines[i].name.In(content), key)) return i;
-        ++i;
+// Where section/key stands. Lines are looked at one at a time and forgotten, in one pass that stops at
+// the key: a file of megabytes costs no more than reading it.
+struct KeySearch {
+    bool sectionFound = false;
+    std::optional<Line> key;  // the first line of the key in the first matching section
+    Line lastInSection;       // that section's header or its last line that is not blank
+};
+
+KeySearch FindKey(const QByteArray& content, QByteArrayView section, QByteArrayView key) {
+    KeySearch search;
+    for (qsizetype begin = FirstLineStart(content); begin < content.size();) {
+        const Line line = LineAt(content, begin);
+        begin = line.next;
+        if (!search.sectionFound) {
+            search.sectionFound = line.kind == LineKind::Section && SameName(line.name.In(content), section);
+            if (search.sectionFound) search.lastInSection = line;
+            continue;
+        }
+        if (line.kind == LineKind::Section) break;
+        if (line.kind == LineKind::Blank) continue;
+        search.lastInSection = line;
+        if (SameName(line.name.In(content), key)) {
+            search.key = line;
+            break;
+        }
     }
-    return i;
+    return search;
 }
 
 // New lines take the file's own line end, so a file edited on either kind of system stays consistent.
@@ -133,14 +147,8 @@ QByteArray RewriteKeyLine(const QByteArray& content, const Line& line, const QBy
     return updated.replace(line.name.end, line.text.end - line.name.end, "=" + value);
 }
 
-QByteArray AddKeyToSection(const QByteArray& content, const std::vector<Line>& lines,
-                           std::size_t sectionIndex, std::size_t sectionEnd, const QByteArray& entry) {
-    // After the section's last written line, so blank lines that separate it from the next stay there.
-    std::size_t last = sectionIndex;
-    for (std::size_t i = sectionIndex + 1; i < sectionEnd; ++i) {
-        if (lines[i].kind != LineKind::Blank) last = i;
-    }
-    const Line& anchor = lines[last];
+// After the section's last written line, so blank lines that separate it from the next stay there.
+QByteArray AddKeyToSection(const QByteArray& content, const Line& anchor, const QByteArray& entry) {
     QByteArray insertion = entry + LineEnd(content);
     if (content[anchor.next - 1] != '\n') insertion.prepend(LineEnd(content));  // last line had no line end
     return QByteArray(content).insert(anchor.next, insertion);
@@ -157,12 +165,9 @@ QByteArray AddSection(const QByteArray& content, const QByteArray& section, cons
 
 std::optional<QByteArray> FindProfileValue(const QByteArray& content, const QByteArray& section,
                                            const QByteArray& key) {
-    const std::vector<Line> lines = ParseLines(content);
-    const std::size_t sectionIndex = FindSection(content, lines, section);
-    if (sectionIndex == lines.size()) return std::nullopt;
-    const std::size_t keyIndex = FindKey(content, lines, sectionIndex, key);
-    if (keyIndex == lines.size() || lines[keyIndex].kind != LineKind::Key) return std::nullopt;
-    return lines[keyIndex].value.In(content).toByteArray();
+    const KeySearch search = FindKey(content, section, key);
+    if (!search.key) return std::nullopt;
+    return search.key->value.In(content).toByteArray();
 }
 
 QByteArray ReadProfileValue(const QByteArray& content, const QByteArray& section, const QByteArray& key,
@@ -177,13 +182,10 @@ QByteArray ReadProfileValue(const QByteArray& content, const QByteArray& section
 QByteArray SetProfileValue(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                            const QByteArray& value) {
     const QByteArray entry = key + "=" + value;
-    const std::vector<Line> lines = ParseLines(content);
-    const std::size_t sectionIndex = FindSection(content, lines, section);
-    if (sectionIndex == lines.size()) return AddSection(content, section, entry);
-    const std::size_t keyIndex = FindKey(content, lines, sectionIndex, key);
-    if (keyIndex < lines.size() && lines[keyIndex].kind == LineKind::Key)
-        return RewriteKeyLine(content, lines[keyIndex], value);
-    return AddKeyToSection(content, lines, sectionIndex, keyIndex, entry);
+    const KeySearch search = FindKey(content, section, key);
+    if (!search.sectionFound) return AddSection(content, section, entry);
+    if (search.key) return RewriteKeyLine(content, *search.key, value);
+    return AddKeyToSection(content, search.lastInSection, entry);
 }
 
 QString ProfileEntryError(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
@@ -200,8 +202,10 @@ QString ProfileEntryError(const QByteArray& section, const QByteArray& key, cons
 
 ProfileRead GetProfileString(const QString& fileName, const QString& section, const QString& key,
                              int bufferSize) {
+    // A FIFO, device or folder under the settings name counts as no file: opening one could block
+    // start-up for ever or disturb a device.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!OpenRegularFile(file).isEmpty()) return {};
     const QByteArray bytes =
         ReadProfileValue(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit(), bufferSize);
     return {static_cast<int>(bytes.size()), QString::fromLocal8Bit(bytes), bytes};
@@ -219,11 +223,12 @@ ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, 
     if (const QString error = ProfileEntryError(sectionBytes, keyBytes, valueBytes); !error.isEmpty())
         return {false, error};
 
+    // Only a regular file is read and replaced; anything else under the name is left as it is.
     QByteArray content;
     QFile existing(fileName);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly))
-            return {false, QStringLiteral("无法读取设置文件 %1：%2").arg(fileName, existing.errorString())};
+    if (QFileInfo(fileName).exists()) {
+        if (const QString error = OpenRegularFile(existing); !error.isEmpty())
+            return {false, QStringLiteral("无法读取设置文件 %1：%2").arg(fileName, error)};
         content = existing.readAll();
         existing.close();
     }

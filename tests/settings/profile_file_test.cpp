@@ -1,16 +1,22 @@
 // The profile file on disk: reads, writes that keep every other byte, and writes that fail cleanly.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <future>
 
+#include "settings/module1.h"
 #include "settings/profile_file.h"
 
 namespace corvat {
@@ -171,6 +177,42 @@ TEST_F(ProfileFile, FileInMissingFolderFailsWithMessage) {
     const ProfileWrite write = WriteProfileString(m_dir.filePath("gone/info.ini"), "System", "Comm", "COM1");
     EXPECT_FALSE(write.ok);
     EXPECT_TRUE(write.message.contains("gone/info.ini"));
+}
+
+// Something other than a regular file under the settings name reads as no file at once and is never
+// written through or replaced. A FIFO would otherwise hold start-up until someone writes to it.
+TEST_F(ProfileFile, OnlyARegularFileIsReadOrWritten) {
+    const QByteArray path = QFile::encodeName(Path());
+    const struct {
+        const char* name;
+        std::function<bool()> make;
+        std::function<bool()> unchanged;
+    } rows[] = {
+        {"fifo", [&] { return ::mkfifo(path.constData(), 0600) == 0; },
+         [&] {
+             struct stat status {};
+             return ::lstat(path.constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+         }},
+        {"folder", [&] { return QDir().mkdir(Path()); }, [&] { return QFileInfo(Path()).isDir(); }},
+        {"device", [&] { return QFile::link("/dev/null", Path()); },
+         [&] { return QFileInfo(Path()).symLinkTarget() == "/dev/null"; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(row.make());
+        auto read = std::async(std::launch::async, [&] {
+            const QString value = ReadIniValue("System", "Comm", "COM2", Path());
+            const ProfileWrite write = WriteProfileString(Path(), "System", "style", "1");
+            return value + (write.ok ? "|written" : "|refused");
+        });
+        const bool answered = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        // A reader stuck on the FIFO is let go, so that the failure is reported rather than hung.
+        if (!answered) ::close(::open(path.constData(), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(read.get(), "COM2|refused");
+        EXPECT_TRUE(row.unchanged());
+        EXPECT_TRUE(QFile::remove(Path()) || QDir().rmdir(Path()));
+    }
 }
 
 }  // namespace
