@@ -79,7 +79,7 @@ bool MainWindow::ConvertHexImage(const QString& chosenPath) {
     const ConverterFiles files = ConverterFilesIn(m_state.AppDir, folder);
     // Without its private folder the converter's files would land in whatever the current folder is.
     StepError error =
-        folder.isEmpty() ? kNoConverterFolder.arg(PlatformSystemDir().error) : DeleteOldOutput(files);
+        folder.isEmpty() ? kNoConverterFolder.arg(m_conversionFolderError) : DeleteOldOutput(files);
     if (error.isEmpty()) error = CopyConverter(files);
     if (error.isEmpty()) error = CopyInput(files, chosenPath);
     if (error.isEmpty()) error = StartConverter(files, *m_environment.starter);
@@ -95,13 +95,9 @@ bool MainWindow::ConvertHexImage(const QString& chosenPath) {
             if (waitThenCheck(kConverterRetryWait)) return true;
         }
     }
-    if (m_unloaded) {
-        // Shut-down removed the files, but the converter may have written since. One that is still
-        // running after this can still leave its output; we keep no handle to stop it, and the next
-        // conversion or shut-down removes it.
-        RemoveConverterFiles(folder);
-        return false;
-    }
+    // Shut-down removed this window's folder with the files in it; a converter still running can no
+    // longer write there.
+    if (m_unloaded) return false;
     ShowError(error.isEmpty() ? kConversionFailed : error);
     Text3->clear();
     return false;

@@ -69,8 +69,19 @@ QString MainWindow::SettingsFile() const {
     return ProgramDir() + QLatin1Char('/') + kSettingsName;
 }
 
-QString MainWindow::SystemDir() const {
-    return m_environment.systemDir.isEmpty() ? PlatformSystemDir().path : m_environment.systemDir;
+// The converter's files go into a folder of this window's own inside the private folder, so that a second
+// loader of the same user cannot load, replace or delete them.
+QString MainWindow::SystemDir() {
+    if (!m_conversionFolder.Path().isEmpty() || m_unloaded) return m_conversionFolder.Path();
+    QString privateFolder = m_environment.systemDir;
+    m_conversionFolderError.clear();
+    if (privateFolder.isEmpty()) {
+        const corvat::SystemDir platform = PlatformSystemDir();
+        privateFolder = platform.path;
+        m_conversionFolderError = platform.error;
+    }
+    if (m_conversionFolderError.isEmpty()) m_conversionFolderError = m_conversionFolder.Claim(privateFolder);
+    return m_conversionFolder.Path();
 }
 
 void MainWindow::Form_Load() {
@@ -119,7 +130,8 @@ void MainWindow::StartCompanionAtStartUp() {
 void MainWindow::Form_Unload() {
     if (m_unloaded) return;
     m_unloaded = true;  // a conversion waiting inside Delay stops at its next check
-    RemoveConverterFiles(SystemDir());
+    // The folder holds nothing but this window's conversion: its three files and their leftovers.
+    m_conversionFolder.Release();
     const QString port = Combo1->currentText();
     if (port == m_storedPortText) {
         WriteProfileBytes(SettingsFile(), kSection, kPortKey, m_storedPortBytes);

@@ -112,14 +112,16 @@ class HexConversionTest : public ImageWindowTest {
     // A converter that misbehaves in a chosen way, written as a script.
     void UseStandInConverter(const QByteArray& body) { Write(ConverterSource(), "#!/bin/sh\n" + body, true); }
     QString ConverterSource() const { return programDir.filePath(QStringLiteral("HEX2BIN.EXE")); }
-    QString Output() const { return systemDir.filePath(QStringLiteral("HexBIN.bin")); }
+    QString Output() const { return QDir(window->ConversionFolder()).filePath(QStringLiteral("HexBIN.bin")); }
 
     // A converter that writes `bytes` only once the test lets it, renaming into place as the real one does.
     void UseGatedConverter(const QByteArray& bytes) {
         UseStandInConverter(": > '" + QFile::encodeName(Started()) + "'\n" + "until [ -e '" +
                             QFile::encodeName(Gate()) + "' ]; do sleep 0.02; done\n" + "printf '" + bytes +
-                            "' > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
+                            "' > \"$2.part\" && mv \"$2.part\" \"$2\"\n" + ": > '" +
+                            QFile::encodeName(Finished()) + "'\n");
     }
+    QString Finished() const { return files.filePath(QStringLiteral("finished")); }
     QString Gate() const { return files.filePath(QStringLiteral("go")); }
     // The stand-in runs: removing its copy from the private folder can no longer stop it from starting.
     QString Started() const { return files.filePath(QStringLiteral("started")); }
@@ -229,17 +231,18 @@ TEST_F(HexConversionTest, ClosingTheWindowDuringTheWaitLeavesNoImageAndNoFiles) 
     Load(Write(files.filePath(QStringLiteral("earlier.bin")), "abc"));
     const QString status = Status();
     // Shut-down removes the files first; the converter writes only afterwards, while the wait goes on.
+    // The converter tries to write only after shut-down, while the wait goes on.
     const WaitFollower follower(0, [this] {
         ASSERT_TRUE(WaitUntil([this] { return QFile::exists(Started()); }));
         window->close();
-        OpenGateAndAwaitOutput();
+        Write(Gate(), "");
+        EXPECT_TRUE(WaitUntil([this] { return QFile::exists(Finished()); }));
     });
     Load(Write(files.filePath(QStringLiteral("app.hex")), ":00000001FF\n"));
     EXPECT_TRUE(NewMessages().isEmpty());
     EXPECT_EQ(window->State().ImageData, "abc");
     EXPECT_EQ(Status(), status);
-    for (const char* name : {"HEX2BIN.EXE", "Hexbin.hex", "HexBIN.bin"})
-        EXPECT_FALSE(QFile::exists(systemDir.filePath(QLatin1String(name)))) << name;
+    EXPECT_TRUE(QDir(systemDir.path()).isEmpty()) << "the window's folder went with its files";
 }
 
 TEST_F(HexConversionTest, FifoChosenAsHexIsRefusedAtOnce) {
@@ -279,6 +282,54 @@ TEST_F(HexConversionTest, RefusedPrivateFolderIsReportedAndKeepsTheImage) {
     EXPECT_EQ(window->State().ImageData, "abc");
     EXPECT_TRUE(Control<QPushButton>("cmdstar")->isEnabled());
     EXPECT_TRUE(QDir(systemDir.path()).isEmpty()) << "nothing is written through the link";
+}
+
+// Two loaders of one user convert at the same time: each loads its own image, and closing one in the
+// middle of the other's wait takes nothing from the other. The stand-in converter copies its input once
+// the test opens the gate; a second conversion of B then runs while A shuts down.
+TEST_F(HexConversionTest, TwoLoadersConvertSideBySide) {
+    UseStandInConverter("echo x >> '" + QFile::encodeName(Started()) + "'\nuntil [ -e '" +
+                        QFile::encodeName(Gate()) + "' ]; do sleep 0.02; done\n" +
+                        "cat \"$1\" > \"$2.part\" && mv \"$2.part\" \"$2\"\n");
+    OpenWindow();
+    MainWindow other(WindowEnvironment{&dialogs, &starter, programDir.path(), systemDir.path()});
+    other.Form_Load();
+    const auto loadOther = [&](const QString& path) {
+        dialogs.AnswerOpenFile(path);
+        other.findChild<QPushButton*>(QStringLiteral("cmdFlashFile"))->click();
+    };
+    const auto startedCount = [this] {
+        return QFile::exists(Started()) ? QFileInfo(Started()).size() / 2 : 0;
+    };
+    const QString otherOutput = QDir(other.ConversionFolder()).filePath(QStringLiteral("HexBIN.bin"));
+
+    // A waits; B starts converting inside A's wait, and both converters write only once both have started.
+    const WaitFollower inA(0, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return startedCount() == 1; }));
+        const WaitFollower inB(0, [&] {
+            ASSERT_TRUE(WaitUntil([&] { return startedCount() == 2; }));
+            Write(Gate(), "");
+            EXPECT_TRUE(WaitUntil(
+                [&] { return QFileInfo(Output()).size() > 0 && QFileInfo(otherOutput).size() > 0; }));
+        });
+        loadOther(Write(files.filePath(QStringLiteral("b.hex")), "image of B"));
+    });
+    Load(Write(files.filePath(QStringLiteral("a.hex")), "image of A"));
+    EXPECT_EQ(window->State().ImageData, "image of A");
+    EXPECT_EQ(other.State().ImageData, "image of B");
+
+    // B converts again; A closes in the middle of B's wait.
+    QFile::remove(Gate());
+    const WaitFollower closing(0, [&] {
+        ASSERT_TRUE(WaitUntil([&] { return startedCount() == 3; }));
+        window->close();
+        Write(Gate(), "");
+    });
+    loadOther(Write(files.filePath(QStringLiteral("b2.hex")), "second image of B"));
+    EXPECT_EQ(other.State().ImageData, "second image of B");
+    EXPECT_TRUE(NewMessages().isEmpty());
+    other.close();
+    EXPECT_TRUE(QDir(systemDir.path()).isEmpty()) << "each loader removed its own folder";
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ class StartUp : public ::testing::Test {
 
     QString ProgramDir() const { return m_root.filePath("Program Files/corvat 1"); }
     QString InProgram(const QString& name) const { return ProgramDir() + "/" + name; }
-    QString InSystem(const QString& name) const { return m_systemDir.filePath(name); }
+    // In the window's own conversion folder inside the private folder.
+    QString InSystem(const QString& name) const { return QDir(m_window->ConversionFolder()).filePath(name); }
     QString Settings() const { return InProgram("info.ini"); }
 
     void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
@@ -193,13 +194,27 @@ TEST_F(StartUp, ConverterNameMustMatchExactly) {
     EXPECT_FALSE(QFile::exists(InSystem("HEX2BIN.EXE"))) << "nothing to copy under the exact name";
 }
 
-TEST_F(StartUp, ConverterCopiedOverAnOldCopyAndKeptExecutable) {
+TEST_F(StartUp, ConverterCopiedIntoAFreshFolderAndKeptExecutable) {
     WriteFile(InProgram("HEX2BIN.EXE"), "current converter", true);
-    WriteFile(InSystem("HEX2BIN.EXE"), "stale converter from an earlier run");
+    // Folders of loaders that ended without shutting down: one without its lock, one whose lock names a
+    // process that is gone. Both go; anything else in the private folder stays.
+    const QDir privateDir(m_systemDir.path());
+    for (const char* name : {"loader-1-0", "loader-2-0"}) {
+        ASSERT_TRUE(privateDir.mkdir(name));
+        WriteFile(privateDir.filePath(name) + "/HEX2BIN.EXE", "stale converter from an earlier run");
+    }
+    WriteFile(privateDir.filePath("loader-2-0.lock"), "2147483646\n\n\n");
+    WriteFile(privateDir.filePath("loader-notes.txt"), "not ours");
     Open(m_recorder);
     EXPECT_EQ(ReadFile(InSystem("HEX2BIN.EXE")), "current converter");
     EXPECT_TRUE(QFile::permissions(InSystem("HEX2BIN.EXE")) & QFile::ExeOwner);
     EXPECT_TRUE(m_dialogs.Messages().isEmpty());
+    const QString own = QFileInfo(m_window->ConversionFolder()).fileName();
+    EXPECT_EQ(privateDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{own, own + ".lock", "loader-notes.txt"}));
+    const QFile::Permissions groupAndOthers(0x00FF);
+    EXPECT_FALSE(QFile::permissions(m_window->ConversionFolder()) & groupAndOthers)
+        << "private, like its parent";
 }
 
 TEST_F(StartUp, RealCompanionStartedOnceAfterTheWindowShows) {
@@ -250,9 +265,11 @@ TEST_F(StartUp, ClosingRemovesTheConverterFilesAndSavesThePort) {
     Open(m_recorder);
     WriteFile(InSystem("Hexbin.hex"), ":00000001FF\n");
     WriteFile(InSystem("HexBIN.bin"), "flat");
+    const QString folder = m_window->ConversionFolder();
     Find<QComboBox>("Combo1")->setEditText("COM6");
     m_window->close();
-    for (const char* name : kTempFiles) EXPECT_FALSE(QFile::exists(InSystem(name))) << name;
+    for (const char* name : kTempFiles) EXPECT_FALSE(QFile::exists(folder + "/" + name)) << name;
+    EXPECT_TRUE(QDir(m_systemDir.path()).isEmpty()) << "the folder and its lock went too";
     EXPECT_EQ(ReadFile(Settings()), "; \xB4\xAE\xBF\xDA\r\n[System]\r\nComm=COM6\r\nstyle=0\r\n");
     EXPECT_TRUE(m_dialogs.Messages().isEmpty());
 }
@@ -273,7 +290,7 @@ TEST_F(StartUp, ClosingRemovesLeftoversOfInterruptedWrites) {
     WriteFile(InSystem(".HexBIN.bin.a1B2c3"), "half an output");
     WriteFile(InSystem("Hexbin.hex.Zz9Yx8"), "half an input");
     m_window->close();
-    EXPECT_TRUE(QDir(m_systemDir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(m_systemDir.path()).isEmpty());
 }
 
 TEST_F(StartUp, ClosingWithoutConverterFilesReportsNothing) {
