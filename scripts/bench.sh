@@ -7,3 +7,6 @@ echo "== download (real loader and QSerialPort against the virtual target) =="
 echo
 echo "== HEX converter against srec_cat =="
 "$build/bench/hex2bin_bench"
+echo
+echo "== corvat-flash: one paced board, and four at once =="
+"$build/bench/flash_bench"

@@ -19,7 +19,7 @@ std::optional<long> Number(const QString& text, long min, long max) {
 }
 
 QString UsageError(const QString& text) {
-    return QStringLiteral("corvat-flash: %1\n用 corvat-flash --help 查看用法。").arg(text);
+    return QStringLiteral("corvat-flash: %1\n用 corvat-flash --help 查看用法。\n").arg(text);
 }
 
 }  // namespace
