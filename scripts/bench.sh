@@ -10,3 +10,6 @@ echo "== HEX converter against srec_cat =="
 echo
 echo "== settings file (start-up read and a key write, 1 and 4 MB) =="
 "$build/bench/settings_bench"
+echo
+echo "== corvat-flash: one paced board, and four at once =="
+"$build/bench/flash_bench"

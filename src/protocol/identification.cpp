@@ -12,9 +12,9 @@ std::optional<std::uint8_t> PortNumberFromText(const QString& portText) {
 std::optional<TargetKind> TargetKindFor(char kindCharacter) {
     switch (kindCharacter) {
         case '0':
-            return TargetKind{QStringLiteral("从机容量: 7168 "), 64};
+            return TargetKind{QStringLiteral("从机容量: 7168 "), 64, 7168};
         case '1':
-            return TargetKind{QStringLiteral("从机容量: 15360 "), 128};
+            return TargetKind{QStringLiteral("从机容量: 15360 "), 128, 15360};
         default:
             return std::nullopt;
     }

@@ -29,6 +29,7 @@ std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
 struct TargetKind {
     QString capacityText;  // ends with one blank, before the version text
     std::int16_t pageSize = 0;
+    std::int32_t capacity = 0;  // bytes of program space
 };
 
 // The kind named by the identification's first character: '0' or '1'; none for any other.

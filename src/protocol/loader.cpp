@@ -22,7 +22,7 @@ QString PortTextRefusal(const QString& portText) {
 }  // namespace
 
 Loader::Loader(LoaderState& state, SerialLink& link, LoaderView& view)
-    : m_state(state), m_link(link), m_view(view) {
+    : m_state(state), m_link(link), m_view(view), m_wire(link) {
     m_dataArrived = QObject::connect(&m_link, &SerialLink::DataArrived, &m_link, [this] { OnComm(); });
     m_adapterGone = QObject::connect(&m_link, &SerialLink::AdapterGone, &m_link,
                                      [this](const QString& error) { OnAdapterGone(error); });
@@ -85,26 +85,32 @@ void Loader::OnComm() {
 }
 
 void Loader::HandleReply(const QByteArray& reply) {
-    if (reply == QByteArray(1, kGreeting)) {
-        m_link.WriteText(QString(QLatin1Char(kGreetingAnswer)));
-        m_state.ReplyLength = kIdentificationLength;
-        m_view.ShowMessage(QStringLiteral("开始联接.."));
-        m_view.SetEnabled(Control::Combo1, false);
-        m_view.SetEnabled(Control::cmdFlashFile, false);
-        m_view.SetEnabled(Control::cmdstar, false);
-    } else if (reply == QByteArray(1, kPageAccepted)) {
-        AcceptedPage();
-    } else if (reply == QByteArray(1, kPageRejected)) {
-        RejectedPage();
-    } else if (reply == QByteArray(1, kTargetExit)) {
-        m_view.ShowMessage(QStringLiteral("正确退出"));
-    } else {
-        if (m_state.ReplyLength == kIdentificationLength) {
-            IdentifyDevice(reply);
-        } else {
-            m_view.ShowMessage(QStringLiteral("联接中..."));
-        }
-        m_state.ReplyLength = kSingleCharacterReply;
+    switch (ClassifyReply(reply)) {
+        case Reply::kGreeting:
+            m_wire.AnswerGreeting();
+            m_state.ReplyLength = kIdentificationLength;
+            m_view.ShowMessage(QStringLiteral("开始联接.."));
+            m_view.SetEnabled(Control::Combo1, false);
+            m_view.SetEnabled(Control::cmdFlashFile, false);
+            m_view.SetEnabled(Control::cmdstar, false);
+            return;
+        case Reply::kPageAccepted:
+            AcceptedPage();
+            return;
+        case Reply::kPageRejected:
+            RejectedPage();
+            return;
+        case Reply::kTargetExit:
+            m_view.ShowMessage(QStringLiteral("正确退出"));
+            return;
+        case Reply::kOther:
+            if (m_state.ReplyLength == kIdentificationLength) {
+                IdentifyDevice(reply);
+            } else {
+                m_view.ShowMessage(QStringLiteral("联接中..."));
+            }
+            m_state.ReplyLength = kSingleCharacterReply;
+            return;
     }
 }
 
@@ -117,18 +123,18 @@ void Loader::IdentifyDevice(const QByteArray& reply) {
             m_view.ShowMessage(QStringLiteral("联接失败，请重联...."));
             return;
         }
-        const std::optional<TargetKind> kind = TargetKindFor(reply.isEmpty() ? '\0' : reply.at(0));
-        if (!kind) {
+        const Identification identification = ReadIdentification(reply);
+        if (!identification.kind) {
             m_view.ShowMessage(retryPower);
             continue;
         }
         // The page size is taken before the version is checked, so a rejected reply still leaves it.
-        m_state.PageSize = kind->pageSize;
-        if (reply.size() < kIdentificationLength || reply.at(2) != kAcceptedVersionLetter) {
+        m_state.PageSize = identification.kind->pageSize;
+        if (!identification.versionAccepted) {
             m_view.ShowMessage(retryPower);
             continue;
         }
-        m_view.SetChipText(kind->capacityText + VersionText(reply.at(2)));
+        m_view.SetChipText(identification.kind->capacityText + VersionText(identification.versionLetter));
         m_view.ShowMessage(QStringLiteral("联接成功，可下载...."));
         m_view.Beep();
         m_view.SetEnabled(Control::cmdExit, true);
@@ -138,7 +144,7 @@ void Loader::IdentifyDevice(const QByteArray& reply) {
 }
 
 void Loader::Release() {
-    m_link.WriteText(QString(QLatin1Char(kReleaseCommand)));
+    m_wire.SendRelease();
     ResetWindowToReleased();
 }
 

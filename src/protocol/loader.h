@@ -8,6 +8,7 @@
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
 #include "protocol/serial_link.h"
+#include "protocol/target_wire.h"
 
 namespace corvat {
 
@@ -42,6 +43,7 @@ class Loader {
     LoaderState& m_state;
     SerialLink& m_link;
     LoaderView& m_view;
+    TargetWire m_wire;
     QMetaObject::Connection m_dataArrived;
     QMetaObject::Connection m_adapterGone;
 };

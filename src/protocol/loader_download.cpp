@@ -6,13 +6,11 @@
 #include "protocol/identification.h"
 #include "protocol/loader.h"
 #include "protocol/page_frame.h"
+#include "protocol/target_wire.h"
 
 namespace corvat {
 
 namespace {
-// The target needs this long after a page header before the data frame follows.
-constexpr std::chrono::milliseconds kHeaderToDataPause{5};
-
 // Counters stop at their top instead of wrapping into negatives after billions of answers.
 void Increment(std::int32_t& counter) {
     if (counter < std::numeric_limits<std::int32_t>::max()) ++counter;
@@ -38,7 +36,7 @@ void Loader::StartDownload() {
         return;
     }
     m_state.LastPage = lastPage;
-    m_link.WriteText(QString(QLatin1Char(kDownloadCommand)));
+    m_wire.SendDownloadCommand();
     m_state.PageIndex = -1;
     m_state.ErrorCount = 0;
     m_state.ReplyLength = kSingleCharacterReply;
@@ -64,15 +62,18 @@ void Loader::RejectedPage() {
 }
 
 void Loader::SendPage(std::int32_t pageIndex) {
-    if (pageIndex < 0) return;
-    if (pageIndex > m_state.LastPage) {
-        m_link.WriteBytes(EndMarker());
-        m_view.SetEnabled(Control::cmdExit, true);
-        return;
+    switch (m_wire.BeginPage(pageIndex, m_state.LastPage)) {
+        case PageStep::kNothing:
+            return;
+        case PageStep::kEndMarker:
+            m_view.SetEnabled(Control::cmdExit, true);
+            return;
+        case PageStep::kHeader:
+            // The window's one thread waits here, as the original host did; replies wait in the link.
+            std::this_thread::sleep_for(kHeaderToDataPause);
+            m_wire.FinishPage(m_state.ImageData, m_state.ImageLength, pageIndex, m_state.PageSize);
+            return;
     }
-    m_link.WriteBytes(PageHeader(pageIndex));
-    std::this_thread::sleep_for(kHeaderToDataPause);
-    m_link.WriteBytes(DataFrame(m_state.ImageData, m_state.ImageLength, pageIndex, m_state.PageSize));
 }
 
 }  // namespace corvat

@@ -15,6 +15,10 @@ Usage: corvat-virtual-target [options]
 Line and target:
   --link PATH            where the line appears (default: <this program's folder>/ports/COM1,
                          which the loader opens for "COM1")
+  --ports N              N targets at once, each on its own line, linked at consecutive names
+                         from --link on (COM1, COM2, ...); the fault options apply to all;
+                         --flash and --transcript files get "-COMn" before their extension;
+                         standard input commands are not read then
   --kind 0|1             0: 7168 bytes in 64-byte pages (default); 1: 15360 bytes in 128-byte pages
   --ident TEXT           identification answered to "<" instead of <kind>xg; may be given
                          several times: one per power-on, the last one repeats

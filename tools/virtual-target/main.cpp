@@ -1,8 +1,12 @@
 // corvat-virtual-target: a simulated target boot loader on a pseudo-terminal (see --help).
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
@@ -39,6 +43,74 @@ std::string DefaultLinkPath() {
     return (folder / "ports" / "COM1").string();
 }
 
+// ".../ports/COM1" counted on by offset: ".../ports/COM3" for 2. A name without a number gets one.
+std::string NthLink(const std::string& first, int offset) {
+    const std::filesystem::path path(first);
+    std::string name = path.filename().string();
+    std::size_t digits = name.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1]))) --digits;
+    const int start = digits < name.size() ? std::stoi(name.substr(digits)) : 1;
+    name = name.substr(0, digits) + std::to_string(start + offset);
+    return (path.parent_path() / name).string();
+}
+
+// "flash.bin" with "-COM2": "flash-COM2.bin".
+std::string WithSuffix(const std::string& file, const std::string& suffix) {
+    if (file.empty()) return file;
+    std::filesystem::path path(file);
+    const std::string extension = path.extension().string();
+    return (path.parent_path() / (path.stem().string() + suffix + extension)).string();
+}
+
+constexpr int kMaxPorts = 64;
+pid_t g_children[kMaxPorts];
+int g_childCount = 0;
+
+void ForwardStop(int signal) {
+    for (int i = 0; i < g_childCount; ++i) kill(g_children[i], signal);
+}
+
+int RunOne(const corvat::vt::Options& options);
+
+// One child process per port: each is the single target it would be alone, so a fault on one
+// line (a hang-up, a stop) is exactly what a separate board would do.
+int RunSeveral(const corvat::vt::Options& options) {
+    for (int i = 0; i < options.ports && i < kMaxPorts; ++i) {
+        corvat::vt::Options child = options;
+        child.ports = 1;
+        child.linkPath = NthLink(options.linkPath, i);
+        child.label = std::filesystem::path(child.linkPath).filename().string();
+        child.flashFile = WithSuffix(options.flashFile, "-" + child.label);
+        child.transcriptFile = WithSuffix(options.transcriptFile, "-" + child.label);
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid < 0) {
+            std::perror("corvat-virtual-target: fork");
+            ForwardStop(SIGTERM);
+            break;
+        }
+        if (pid == 0) {
+            // Commands on standard input would go to whichever child read them first.
+            const int none = open("/dev/null", O_RDONLY);
+            if (none >= 0) dup2(none, STDIN_FILENO);
+            _exit(RunOne(child));
+        }
+        g_children[g_childCount++] = pid;
+    }
+    struct sigaction action {};
+    action.sa_handler = ForwardStop;
+    sigemptyset(&action.sa_mask);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaction(stop, &action, nullptr);
+    int worst = 0;
+    for (int i = 0; i < g_childCount; ++i) {
+        int status = 0;
+        while (waitpid(g_children[i], &status, 0) < 0 && errno == EINTR) {
+        }
+        worst = std::max(worst, WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    }
+    return worst;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,7 +124,13 @@ int main(int argc, char** argv) {
     }
     Options options = *parsed.options;
     if (options.linkPath.empty()) options.linkPath = DefaultLinkPath();
+    return options.ports > 1 ? RunSeveral(options) : RunOne(options);
+}
 
+namespace {
+
+int RunOne(const corvat::vt::Options& options) {
+    using namespace corvat::vt;
     Transcript transcript;
     std::string error;
     if (!transcript.Open(options.transcriptFile, &error)) {
@@ -67,3 +145,5 @@ int main(int argc, char** argv) {
     Runner runner(options, transcript, stopFd);
     return runner.Run();
 }
+
+}  // namespace

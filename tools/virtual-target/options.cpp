@@ -106,6 +106,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
          [&](auto& n, auto& v) { options.stopAfterPages = static_cast<int>(number(n, v, 0, 0x7FFF)); }},
         {"--hangup-after-pages",
          [&](auto& n, auto& v) { options.hangupAfterPages = static_cast<int>(number(n, v, 0, 0x7FFF)); }},
+        {"--ports", [&](auto& n, auto& v) { options.ports = static_cast<int>(number(n, v, 1, 64)); }},
         {"--baud", [&](auto& n, auto& v) { options.baud = static_cast<int>(number(n, v, 50, 4000000)); }},
         {"--flash", [&](auto&, auto& v) { options.flashFile = v; }},
         {"--expect", [&](auto&, auto& v) { options.expectFile = v; }},

@@ -26,6 +26,10 @@ Runner::Runner(const Options& options, Transcript& transcript, int stopFd)
       m_stats(options.baud),
       m_bootLoader(options, *this, m_stats) {}
 
+std::string Runner::Direction(const char* direction) const {
+    return m_options.label.empty() ? std::string(direction) : m_options.label + " " + direction;
+}
+
 int Runner::Run() {
     if (!Plug()) return 1;
     if (isatty(STDIN_FILENO)) std::fprintf(stderr, "Enter: power the target on (again); q Enter: quit\n");
@@ -105,7 +109,7 @@ void Runner::OnLineEvent(short revents) {
         const std::string bytes = m_line.Read();
         if (!bytes.empty()) {
             const auto now = Clock::now();
-            m_transcript.Bytes("rx", bytes, now);
+            m_transcript.Bytes(Direction("rx"), bytes, now);
             m_stats.BytesRead(now, bytes.size());
             m_bootLoader.Receive(bytes, LineDone(now, bytes.size()));
         }
@@ -179,7 +183,7 @@ void Runner::Deliver(Clock::time_point now) {
         m_outbox.pop_front();
         m_line.Write(next.bytes);
         const auto written = Clock::now();
-        m_transcript.Bytes("tx", next.bytes, written);
+        m_transcript.Bytes(Direction("tx"), next.bytes, written);
         m_stats.AnswerWritten(written, next.bytes.size());
     }
 }

@@ -22,7 +22,9 @@ class Runner : public Wire {
 
     void Send(std::string bytes, Clock::time_point notBefore) override;
     void HangUp() override;
-    void Note(const std::string& event) override { m_transcript.Event(event); }
+    void Note(const std::string& event) override {
+        m_transcript.Event(m_options.label.empty() ? event : m_options.label + " " + event);
+    }
 
   private:
     enum class LineState { kNoLoader, kLoaderPresent, kUnplugged };
@@ -41,6 +43,7 @@ class Runner : public Wire {
     void Deliver(Clock::time_point now);
     Clock::time_point LineDone(Clock::time_point readAt, std::size_t bytes);
     Clock::duration ByteTime() const;
+    std::string Direction(const char* direction) const;
 
     const Options& m_options;
     Transcript& m_transcript;

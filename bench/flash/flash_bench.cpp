@@ -1,0 +1,95 @@
+// Runs the built corvat-flash against paced virtual targets (9600 baud) and prints:
+//  - one board: its download next to the line's floor, as the target measures it;
+//  - four boards at once, each on its own line: the slowest download next to the one board alone.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "support/virtual_target.h"
+
+namespace {
+
+using corvat::test::VirtualTarget;
+constexpr int kImageBytes = 7168;  // a kind 0 board filled: 112 pages of 64 bytes
+constexpr int kRounds = 3;
+
+// "stats download_ms 123.4 floor_ms ..." -> the number after key; -1 when missing.
+double Field(const QStringList& lines, const QString& key) {
+    for (const QString& line : lines) {
+        const QStringList words = line.split(' ');
+        const qsizetype at = words.indexOf(key);
+        if (at >= 0 && at + 1 < words.size()) return words[at + 1].toDouble();
+    }
+    return -1;
+}
+
+struct Board {
+    double downloadMs = -1;
+    double floorMs = -1;
+};
+
+// Flashes `boards` paced targets in one corvat-flash run; empty when anything went wrong.
+std::vector<Board> FlashAtOnce(int boards, const QString& image, double* wallS) {
+    std::vector<std::unique_ptr<VirtualTarget>> targets;
+    QStringList arguments{"-q"};
+    for (int i = 0; i < boards; ++i) {
+        targets.push_back(std::make_unique<VirtualTarget>(QStringList{"--pace", "--stats", "--greet-delay", "20"}));
+        QString error;
+        if (!targets.back()->Start(&error)) {
+            std::fprintf(stderr, "flash_bench: %s\n", qPrintable(error));
+            return {};
+        }
+        arguments << "-p" << targets.back()->LinkPath();
+    }
+    QProcess flash;
+    flash.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    flash.start(QStringLiteral(CORVAT_PROGRAM_DIR "/corvat-flash"), arguments << image);
+    if (!flash.waitForFinished(300000) || flash.exitCode() != 0) {
+        std::fprintf(stderr, "flash_bench: corvat-flash failed (status %d)\n", flash.exitCode());
+        return {};
+    }
+    *wallS = static_cast<double>(clock.elapsed()) / 1000.0;
+    std::vector<Board> results;
+    for (const auto& target : targets) {
+        const QStringList stats = target->Events().filter("stats ");
+        results.push_back({Field(stats, "download_ms"), Field(stats, "floor_ms")});
+    }
+    return results;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString image = dir.filePath("image.bin");
+    QFile file(image);
+    QByteArray bytes(kImageBytes, '\0');
+    for (int k = 0; k < kImageBytes; ++k) bytes[k] = static_cast<char>(k * 13 + 5);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return 1;
+    file.close();
+
+    std::printf("corvat-flash, paced at 9600 baud, %d bytes in 64-byte pages, %d rounds:\n", kImageBytes, kRounds);
+    for (int round = 1; round <= kRounds; ++round) {
+        double oneWall = 0;
+        double fourWall = 0;
+        const std::vector<Board> one = FlashAtOnce(1, image, &oneWall);
+        const std::vector<Board> four = FlashAtOnce(4, image, &fourWall);
+        if (one.size() != 1 || four.size() != 4) return 1;
+        double slowest = 0;
+        for (const Board& board : four) slowest = std::max(slowest, board.downloadMs);
+        std::printf("  round %d: one board %.1f ms, line floor %.1f ms, ratio %.4f  (goal <= 1.02)\n", round,
+                    one[0].downloadMs, one[0].floorMs, one[0].downloadMs / one[0].floorMs);
+        std::printf("           four at once: slowest %.1f ms, %.4f x one alone  (goal <= 1.05); "
+                    "whole runs %.2f s and %.2f s\n",
+                    slowest, slowest / one[0].downloadMs, fourWall, oneWall);
+    }
+    return 0;
+}

@@ -1,0 +1,74 @@
+#include "cli/flash_main.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "cli/flash_run.h"
+#include "cli/image_source.h"
+#include "cli/json_printer.h"
+#include "cli/progress_printer.h"
+
+namespace corvat::cli {
+
+namespace {
+
+void Print(std::FILE* out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
+ProgressPrinter::Mode ModeFor(const FlashOptions& options, std::FILE* out) {
+    if (options.quiet) return ProgressPrinter::Mode::kQuiet;
+    return ::isatty(::fileno(out)) ? ProgressPrinter::Mode::kTerminal : ProgressPrinter::Mode::kPlain;
+}
+
+}  // namespace
+
+int FlashMain(const QStringList& arguments) {
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    if (!commandLine.options) {
+        Print(commandLine.exitStatus == 0 ? stdout : stderr, commandLine.text);
+        return commandLine.exitStatus;
+    }
+    const FlashOptions& options = *commandLine.options;
+    const LoadedImage image = LoadImage(options.image);
+    if (!image.ok) {
+        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(image.error));
+        return kExitUsage;
+    }
+    TraceLog trace;
+    QString error;
+    if (!options.traceFile.isEmpty() && !trace.Open(options.traceFile, &error)) {
+        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
+        return kExitUsage;
+    }
+
+    // With --json, stdout carries nothing but the events; people read the progress on stderr.
+    std::FILE* humanOut = options.json ? stderr : stdout;
+    const ProgressPrinter::Mode mode = ModeFor(options, options.quiet ? stderr : humanOut);
+    ProgressPrinter progress(mode, options.quiet ? stderr : humanOut, options.ports, options.loop);
+    JsonPrinter json(stdout);
+    FanOut sinks;
+    if (options.json) sinks.Add(&json);
+    sinks.Add(&progress);
+
+    FlashRun run(options, image.bytes, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
+    QString appDir = QCoreApplication::applicationDirPath();
+    if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
+    if (!run.OpenPorts(appDir, &error)) {
+        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
+        return kExitUsage;
+    }
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::Stop, &run, &FlashRun::Interrupt);
+    QObject::connect(&run, &FlashRun::Finished, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    run.Start();
+    QCoreApplication::exec();
+    return run.ExitStatus();
+}
+
+}  // namespace corvat::cli

@@ -1,0 +1,107 @@
+#include "cli/flash_run.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace corvat::cli {
+
+FlashRun::FlashRun(const FlashOptions& options, const QByteArray& image, FlashSink& sink, TraceLog* trace)
+    : m_options(options), m_image(image), m_sink(sink), m_trace(trace) {}
+
+bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
+    SessionLimits limits;
+    limits.firstGreeting = m_options.GreetingLimit(0);
+    limits.nextGreeting = m_options.GreetingLimit(1);
+    limits.reply = m_options.replyTimeout;
+    limits.maxResends = m_options.maxResends;
+    limits.kind = m_options.kind;
+    limits.loop = m_options.loop;
+    for (const QString& port : m_options.ports) {
+        auto link = std::make_unique<TracedLink>(port, m_trace);
+        QString why;
+        if (!OpenPortFor(*link, port, appDir, &why)) {
+            *error = QStringLiteral("无法打开串口 %1：%2").arg(port, why);
+            m_sessions.clear();
+            m_links.clear();  // closes those already open; nothing has been sent on them
+            return false;
+        }
+        m_devices << link->Device();
+        m_sessions.push_back(std::make_unique<FlashSession>(port, *link, m_image, limits, m_sink));
+        connect(m_sessions.back().get(), &FlashSession::SessionFinished, this, &FlashRun::OnSessionFinished);
+        m_links.push_back(std::move(link));
+    }
+    return true;
+}
+
+void FlashRun::Start() {
+    m_clock.start();
+    for (std::size_t i = 0; i < m_sessions.size(); ++i) {
+        FlashEvent opened;
+        opened.type = FlashEvent::Type::kOpened;
+        opened.port = m_options.ports[static_cast<qsizetype>(i)];
+        opened.device = m_devices[static_cast<qsizetype>(i)];
+        m_sink.Report(opened);
+    }
+    for (auto& session : m_sessions) session->Start();
+}
+
+void FlashRun::Interrupt() {
+    m_interrupted = true;
+    for (auto& session : m_sessions) session->Interrupt();
+}
+
+void FlashRun::OnSessionFinished() {
+    if (m_finished) return;
+    for (const auto& session : m_sessions)
+        if (!session->Finished()) return;
+    m_finished = true;
+    FlashSummary summary;
+    for (const auto& session : m_sessions) {
+        summary.done += session->Done();
+        summary.failed += session->Failed();
+    }
+    summary.interrupted = m_interrupted;
+    summary.elapsedMs = m_clock.elapsed();
+    m_sink.Finish(summary);
+    emit Finished();
+}
+
+int FlashRun::ExitStatus() const {
+    for (const auto& session : m_sessions)
+        if (session->Failed() > 0) return kExitBoardFailed;
+    return kExitFlashed;
+}
+
+namespace {
+int g_stopWrite = -1;
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto ignored = ::write(g_stopWrite, &byte, 1);
+}
+}  // namespace
+
+StopSignals::StopSignals() {
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return;
+    g_stopWrite = fds[1];
+    m_notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this, fd = fds[0]] {
+        char drain[16];
+        while (::read(fd, drain, sizeof drain) > 0) {
+        }
+        emit Stop();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int stop : {SIGINT, SIGTERM}) ::sigaction(stop, &action, nullptr);
+}
+
+StopSignals::~StopSignals() {
+    for (const int stop : {SIGINT, SIGTERM}) std::signal(stop, SIG_DFL);
+}
+
+}  // namespace corvat::cli

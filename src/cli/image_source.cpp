@@ -1,0 +1,46 @@
+#include "cli/image_source.h"
+
+#include <span>
+
+#include "hex2bin/intel_hex.h"
+#include "image/image_file.h"
+
+namespace corvat::cli {
+
+namespace {
+
+bool HasSuffix(const QString& path, const char* suffix) {
+    return path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
+}
+
+LoadedImage Refused(const QString& text) {
+    return {false, {}, text};
+}
+
+}  // namespace
+
+LoadedImage LoadImage(const QString& path) {
+    const bool hex = HasSuffix(path, ".hex");
+    if (!hex && !HasSuffix(path, ".bin"))
+        return Refused(QStringLiteral("映像文件 %1 须以 .bin 或 .hex 结尾。").arg(path));
+    const ImageRead read = ReadImageFile(path);
+    if (!read.ok) return Refused(QStringLiteral("无法读取映像文件 %1：%2").arg(path, read.error));
+    QByteArray bytes = read.bytes;
+    if (hex) {
+        const auto text = std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                    static_cast<std::size_t>(bytes.size()));
+        const hex2bin::ParseResult parsed = hex2bin::ParseIntelHex(text);
+        if (!parsed.ok())
+            return Refused(QStringLiteral("HEX 文件 %1 第 %2 行：%3")
+                               .arg(path)
+                               .arg(parsed.error->line)
+                               .arg(QString::fromStdString(parsed.error->message)));
+        bytes = QByteArray(reinterpret_cast<const char*>(parsed.image.data()),
+                           static_cast<qsizetype>(parsed.image.size()));
+    }
+    // Nothing to write is surely the wrong file; flashing it would only erase the board.
+    if (bytes.isEmpty()) return Refused(QStringLiteral("映像文件 %1 是空的，没有可下载的内容。").arg(path));
+    return {true, bytes, {}};
+}
+
+}  // namespace corvat::cli

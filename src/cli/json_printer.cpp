@@ -1,0 +1,85 @@
+#include "cli/json_printer.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace corvat::cli {
+
+namespace {
+
+QString TypeKey(FlashEvent::Type type) {
+    switch (type) {
+        case FlashEvent::Type::kOpened:
+            return QStringLiteral("opened");
+        case FlashEvent::Type::kGreeted:
+            return QStringLiteral("greeted");
+        case FlashEvent::Type::kIdentified:
+            return QStringLiteral("identified");
+        case FlashEvent::Type::kPageAccepted:
+            return QStringLiteral("page_accepted");
+        case FlashEvent::Type::kPageRejected:
+            return QStringLiteral("page_rejected");
+        case FlashEvent::Type::kDone:
+            return QStringLiteral("done");
+        case FlashEvent::Type::kFailed:
+            return QStringLiteral("failed");
+    }
+    return QStringLiteral("unknown");
+}
+
+void Print(std::FILE* out, const QJsonObject& object) {
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+void JsonPrinter::Report(const FlashEvent& event) {
+    QJsonObject object{{QStringLiteral("event"), TypeKey(event.type)}, {QStringLiteral("port"), event.port}};
+    switch (event.type) {
+        case FlashEvent::Type::kOpened:
+            object.insert(QStringLiteral("device"), event.device);
+            break;
+        case FlashEvent::Type::kGreeted:
+            object.insert(QStringLiteral("board"), event.board);
+            break;
+        case FlashEvent::Type::kIdentified:
+            object.insert(QStringLiteral("board"), event.board);
+            object.insert(QStringLiteral("kind"), event.kind);
+            object.insert(QStringLiteral("capacity"), event.capacity);
+            object.insert(QStringLiteral("page_size"), event.pageSize);
+            object.insert(QStringLiteral("version"), event.version);
+            break;
+        case FlashEvent::Type::kPageAccepted:
+        case FlashEvent::Type::kPageRejected:
+            object.insert(QStringLiteral("board"), event.board);
+            object.insert(QStringLiteral("index"), event.index);
+            object.insert(QStringLiteral("of"), event.of);
+            object.insert(QStringLiteral("resends"), event.resends);
+            object.insert(QStringLiteral("elapsed_ms"), static_cast<qint64>(event.elapsedMs));
+            break;
+        case FlashEvent::Type::kDone:
+            object.insert(QStringLiteral("board"), event.board);
+            object.insert(QStringLiteral("pages"), event.of);
+            object.insert(QStringLiteral("resends"), event.resends);
+            object.insert(QStringLiteral("elapsed_ms"), static_cast<qint64>(event.elapsedMs));
+            break;
+        case FlashEvent::Type::kFailed:
+            object.insert(QStringLiteral("board"), event.board);
+            object.insert(QStringLiteral("reason"), ReasonKey(event.reason));
+            object.insert(QStringLiteral("message"), event.message);
+            break;
+    }
+    Print(m_out, object);
+}
+
+void JsonPrinter::Finish(const FlashSummary& summary) {
+    Print(m_out, QJsonObject{{QStringLiteral("event"), QStringLiteral("summary")},
+                             {QStringLiteral("done"), summary.done},
+                             {QStringLiteral("failed"), summary.failed},
+                             {QStringLiteral("interrupted"), summary.interrupted},
+                             {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}});
+}
+
+}  // namespace corvat::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+
+namespace corvat::cli {
+
+struct FlashOptions {
+    QString image;
+    QStringList ports;  // port texts as the window takes them: COM3, /dev/ttyUSB0
+    // Zero waits for ever. In a loop the wait for the next board has no limit unless one is given.
+    std::chrono::seconds greetingTimeout{60};
+    bool greetingTimeoutGiven = false;
+    std::chrono::milliseconds replyTimeout{2000};
+    int maxResends = 10;
+    std::optional<int> kind;  // 0 or 1: refuse a board of the other kind
+    bool loop = false;
+    bool json = false;
+    bool quiet = false;
+    QString traceFile;
+
+    // The greeting time-out that applies to the board after `boardsSeen` boards on a port.
+    std::chrono::milliseconds GreetingLimit(int boardsSeen) const;
+};
+
+// What the command line asked for: options to run with, or a text to print and a status to exit with.
+struct CommandLine {
+    std::optional<FlashOptions> options;
+    QString text;  // help or version (stdout), or the usage error (stderr)
+    int exitStatus = 0;
+};
+
+constexpr int kExitFlashed = 0;
+constexpr int kExitBoardFailed = 1;
+constexpr int kExitUsage = 2;
+
+CommandLine ParseCommandLine(const QStringList& arguments);
+QString HelpText();
+
+}  // namespace corvat::cli

@@ -1,0 +1,227 @@
+#include "cli/progress_printer.h"
+
+namespace corvat::cli {
+
+namespace {
+
+constexpr int kBarCells = 24;
+constexpr int kRedrawMs = 100;
+// Escape sequences of any ANSI terminal: move up, clear the line, clear below, line wrap off and on.
+const char* const kClearLine = "\r\x1b[2K";
+const char* const kClearBelow = "\x1b[J";
+const char* const kWrapOff = "\x1b[?7l";
+const char* const kWrapOn = "\x1b[?7h";
+
+QString ShortReason(FailReason reason) {
+    switch (reason) {
+        case FailReason::kGreetingTimeout:
+            return QStringLiteral("上电超时");
+        case FailReason::kUnknownKind:
+            return QStringLiteral("类型不明");
+        case FailReason::kWrongKind:
+            return QStringLiteral("类型不符");
+        case FailReason::kImageTooBig:
+            return QStringLiteral("映像过大");
+        case FailReason::kReplyTimeout:
+            return QStringLiteral("应答超时");
+        case FailReason::kTooManyResends:
+            return QStringLiteral("重发过多");
+        case FailReason::kPortLost:
+            return QStringLiteral("串口断开");
+        case FailReason::kUnexpectedReply:
+            return QStringLiteral("应答失步");
+        case FailReason::kInterrupted:
+            return QStringLiteral("已中断");
+    }
+    return {};
+}
+
+}  // namespace
+
+ProgressPrinter::ProgressPrinter(Mode mode, std::FILE* out, const QStringList& ports, bool loop)
+    : m_mode(mode), m_out(out), m_loop(loop) {
+    for (const QString& port : ports) {
+        PortLine& line = m_lines.emplace_back();
+        line.port = port;
+        line.state = QStringLiteral("等待从机上电");
+        m_portWidth = std::max(m_portWidth, static_cast<int>(port.size()));
+    }
+    if (m_mode == Mode::kTerminal) {
+        connect(&m_redraw, &QTimer::timeout, this, &ProgressPrinter::Draw);
+        m_redraw.start(kRedrawMs);
+    }
+}
+
+ProgressPrinter::PortLine& ProgressPrinter::LineFor(const QString& port) {
+    for (PortLine& line : m_lines)
+        if (line.port == port) return line;
+    PortLine& line = m_lines.emplace_back();
+    line.port = port;
+    return line;
+}
+
+void ProgressPrinter::Report(const FlashEvent& event) {
+    PortLine& line = LineFor(event.port);
+    line.board = std::max(line.board, event.board);
+    switch (event.type) {
+        case FlashEvent::Type::kOpened:
+            break;
+        case FlashEvent::Type::kGreeted:
+            line.state = QStringLiteral("联接中");
+            line.pages = line.of = line.resends = 0;
+            line.lastMs = 0;
+            line.decile = 0;  // the first plain line comes at a tenth
+            break;
+        case FlashEvent::Type::kIdentified:
+            line.state = QStringLiteral("已识别：%1 字节").arg(event.capacity);
+            break;
+        case FlashEvent::Type::kPageAccepted:
+        case FlashEvent::Type::kPageRejected:
+            if (!line.downloading) line.clock.start();
+            line.downloading = true;
+            line.state = QStringLiteral("下载中");
+            line.of = event.of;
+            if (event.type == FlashEvent::Type::kPageAccepted)
+                line.pages = event.index + 1;
+            else
+                ++line.resends;
+            break;
+        case FlashEvent::Type::kDone:
+            ++line.done;
+            line.downloading = false;
+            line.pages = line.of = event.of;
+            line.lastMs = event.elapsedMs;
+            line.state = m_loop ? QStringLiteral("完成，等待下一块") : QStringLiteral("完成");
+            break;
+        case FlashEvent::Type::kFailed:
+            ++line.failed;
+            line.downloading = false;
+            line.state = QStringLiteral("失败：") + ShortReason(event.reason);
+            break;
+    }
+    if (m_mode == Mode::kTerminal) {
+        if (event.type == FlashEvent::Type::kDone && m_loop)
+            Log(QStringLiteral("%1：第 %2 块完成（%3 页，重发 %4 次，用时 %5）")
+                    .arg(event.port)
+                    .arg(event.board)
+                    .arg(event.of)
+                    .arg(event.resends)
+                    .arg(ClockText(event.elapsedMs)));
+        if (event.type == FlashEvent::Type::kFailed)
+            Log(QStringLiteral("%1：第 %2 块失败：%3").arg(event.port).arg(event.board).arg(event.message));
+    } else {
+        ReportPlain(line, event);
+    }
+}
+
+void ProgressPrinter::ReportPlain(PortLine& line, const FlashEvent& event) {
+    const QString& port = event.port;
+    if (m_mode == Mode::kQuiet) {
+        if (event.type == FlashEvent::Type::kFailed)
+            Write(QStringLiteral("%1：第 %2 块失败：%3\n").arg(port).arg(event.board).arg(event.message));
+        return;
+    }
+    switch (event.type) {
+        case FlashEvent::Type::kOpened:
+            Write(QStringLiteral("%1：已打开 %2，等待从机上电\n").arg(port, event.device));
+            return;
+        case FlashEvent::Type::kGreeted:
+            Write(QStringLiteral("%1：第 %2 块从机已上电\n").arg(port).arg(event.board));
+            return;
+        case FlashEvent::Type::kIdentified:
+            Write(QStringLiteral("%1：从机类型 %2，容量 %3 字节，每页 %4 字节，版本 %5\n")
+                      .arg(port)
+                      .arg(event.kind)
+                      .arg(event.capacity)
+                      .arg(event.pageSize)
+                      .arg(event.version));
+            return;
+        case FlashEvent::Type::kPageAccepted: {
+            const int decile = line.of > 0 ? line.pages * 10 / line.of : 0;
+            if (decile <= line.decile) return;
+            line.decile = decile;
+            const std::int64_t elapsed = line.clock.elapsed();
+            Write(QStringLiteral("%1：%2%（%3/%4 页，重发 %5 次，用时 %6，剩余 %7）\n")
+                      .arg(port)
+                      .arg(decile * 10)
+                      .arg(line.pages)
+                      .arg(line.of)
+                      .arg(line.resends)
+                      .arg(ClockText(elapsed), ClockText(elapsed * (line.of - line.pages) / line.pages)));
+            return;
+        }
+        case FlashEvent::Type::kPageRejected:
+            return;
+        case FlashEvent::Type::kDone:
+            Write(QStringLiteral("%1：第 %2 块完成，已释放从机（%3 页，重发 %4 次，用时 %5）\n")
+                      .arg(port)
+                      .arg(event.board)
+                      .arg(event.of)
+                      .arg(event.resends)
+                      .arg(ClockText(event.elapsedMs)));
+            return;
+        case FlashEvent::Type::kFailed:
+            Write(QStringLiteral("%1：第 %2 块失败：%3\n").arg(port).arg(event.board).arg(event.message));
+            return;
+    }
+}
+
+QString ProgressPrinter::CountsText(const PortLine& line) const {
+    const int filled = line.of > 0 ? line.pages * kBarCells / line.of : 0;
+    QString text = QStringLiteral("[%1%2]  ")
+                       .arg(QString(filled, QChar(0x2588)), QString(kBarCells - filled, QChar(0x2591)));
+    const std::int64_t elapsed = line.downloading ? line.clock.elapsed() : 0;
+    QString left = QStringLiteral("--:--");
+    if (line.downloading && line.pages > 0) left = ClockText(elapsed * (line.of - line.pages) / line.pages);
+    text += QStringLiteral("%1/%2 页  重发 %3").arg(line.pages, 3).arg(line.of).arg(line.resends);
+    if (line.downloading)
+        text += QStringLiteral("  用时 %1  剩余 %2").arg(ClockText(elapsed), left);
+    else if (line.lastMs > 0)
+        text += QStringLiteral("  用时 %1").arg(ClockText(line.lastMs));
+    return text;
+}
+
+QString ProgressPrinter::LineText(const PortLine& line) const {
+    QString text = line.port.leftJustified(m_portWidth) + QStringLiteral("  ") + CountsText(line);
+    if (m_loop)
+        text +=
+            QStringLiteral("  第 %1 块（成功 %2，失败 %3）").arg(line.board).arg(line.done).arg(line.failed);
+    return text + QStringLiteral("  ") + line.state;
+}
+
+void ProgressPrinter::Log(const QString& text) {
+    if (m_drawn > 0) Write(QStringLiteral("\x1b[%1A").arg(m_drawn) + QLatin1String(kClearBelow));
+    m_drawn = 0;
+    Write(text + QLatin1Char('\n'));
+    Draw();
+}
+
+void ProgressPrinter::Draw() {
+    QString block = QLatin1String(kWrapOff);
+    if (m_drawn > 0) block += QStringLiteral("\x1b[%1A").arg(m_drawn);
+    for (const PortLine& line : m_lines)
+        block += QLatin1String(kClearLine) + LineText(line) + QLatin1Char('\n');
+    Write(block + QLatin1String(kWrapOn));
+    m_drawn = static_cast<int>(m_lines.size());
+}
+
+void ProgressPrinter::Finish(const FlashSummary& summary) {
+    if (m_mode == Mode::kTerminal) {
+        m_redraw.stop();
+        Draw();
+    }
+    if (m_mode == Mode::kQuiet) return;
+    Write(QStringLiteral("汇总：成功 %1 块，失败 %2 块，用时 %3%4\n")
+              .arg(summary.done)
+              .arg(summary.failed)
+              .arg(ClockText(summary.elapsedMs))
+              .arg(summary.interrupted ? QStringLiteral("（已中断）") : QString()));
+}
+
+void ProgressPrinter::Write(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
+    std::fflush(m_out);
+}
+
+}  // namespace corvat::cli

@@ -1,0 +1,66 @@
+#include "cli/traced_link.h"
+
+#include <QFileInfo>
+
+#include "platform/port_names.h"
+#include "protocol/identification.h"
+
+namespace corvat::cli {
+
+bool TraceLog::Open(const QString& path, QString* error) {
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        *error = QStringLiteral("无法写入跟踪文件 %1：%2").arg(path, m_file.errorString());
+        return false;
+    }
+    m_clock.start();
+    return true;
+}
+
+void TraceLog::Bytes(const QString& port, const char* direction, const QByteArray& bytes) {
+    if (!m_file.isOpen() || bytes.isEmpty()) return;
+    const double seconds = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
+    const QByteArray line = QByteArray::number(seconds, 'f', 6) + ' ' + port.toUtf8() + ' ' + direction +
+                            ' ' + bytes.toHex(' ').toUpper() + '\n';
+    m_file.write(line);
+    // A run that ends in a crash or a kill should still leave what happened on the line.
+    m_file.flush();
+}
+
+TracedLink::TracedLink(QString port, TraceLog* trace) : m_port(std::move(port)), m_trace(trace) {
+    connect(&m_link, &SerialLink::DataArrived, this, &SerialLink::DataArrived);
+    connect(&m_link, &SerialLink::AdapterGone, this, &SerialLink::AdapterGone);
+}
+
+void TracedLink::WriteText(const QString& text) {
+    WriteBytes(text.toLocal8Bit());
+}
+
+void TracedLink::WriteBytes(const QByteArray& bytes) {
+    if (m_trace && m_link.IsOpen()) m_trace->Bytes(m_port, "tx", bytes);
+    m_link.WriteBytes(bytes);
+}
+
+QByteArray TracedLink::ReadAll() {
+    QByteArray bytes = m_link.ReadAll();
+    if (m_trace) m_trace->Bytes(m_port, "rx", bytes);
+    return bytes;
+}
+
+bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir, QString* error) {
+    const std::optional<std::uint8_t> number = PortNumberFromText(portText);
+    if (!number && !portText.startsWith(QLatin1Char('/'))) {
+        *error = QStringLiteral(
+                     "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
+                     "或填写以 / 开头的设备路径。")
+                     .arg(portText);
+        return false;
+    }
+    const QString device = DeviceForPort(portText, number.value_or(0), appDir);
+    if (link.Open(device, error)) return true;
+    if (!QFileInfo(device).exists())
+        *error += QLatin1Char('\n') + MissingPortHint(portText, number.value_or(0), device);
+    return false;
+}
+
+}  // namespace corvat::cli
