@@ -14,7 +14,9 @@ Usage: corvat-virtual-target [options]
 
 Line and target:
   --link PATH            where the line appears (default: <this program's folder>/ports/COM1,
-                         which the loader opens for "COM1")
+                         which the loader opens for "COM1"; when that folder is not writable,
+                         as once installed: $XDG_CONFIG_HOME/corvat/ports/COM1, by default
+                         ~/.config/corvat/ports/COM1, where the loader looks first)
   --kind 0|1             0: 7168 bytes in 64-byte pages (default); 1: 15360 bytes in 128-byte pages
   --ident TEXT           identification answered to "<" instead of <kind>xg; may be given
                          several times: one per power-on, the last one repeats
@@ -50,6 +52,7 @@ Output:
                          download time next to the line's floor
   --once                 exit when the first session ends (release, or the loader closing)
   --help                 this text
+  --version              the version
 
 TEXT arguments take \xNN for any byte and \\ for a backslash.
 

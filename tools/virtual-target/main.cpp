@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "options.h"
+#include "platform/program_places.h"
 #include "runner.h"
 #include "transcript.h"
 
@@ -32,11 +33,12 @@ int InstallStopSignals() {
     return fds[0];
 }
 
+// COM1 where the loader looks first: beside the program, or in the user's folder when it is installed.
 std::string DefaultLinkPath() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const auto folder = ec ? std::filesystem::current_path() : self.parent_path();
-    return (folder / "ports" / "COM1").string();
+    return corvat::CurrentPlaces(folder.string() + "/").portFolders.front() + "COM1";
 }
 
 }  // namespace
