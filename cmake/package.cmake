@@ -55,8 +55,8 @@ set(CPACK_PACKAGE_CONTACT "Quoratel <support@quoratel.com>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "program loader for microcontrollers with a serial boot loader")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Corvat downloads a program image, a flat binary or an Intel HEX file, into a
+# CPack puts the summary first itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvat downloads a program image, a flat binary or an Intel HEX file, into a
 small target controller that runs a serial boot loader at 9600 baud: it greets
 and identifies the target, sends the image page by page with checksums, resends
 rejected pages and releases the target. The window is in Simplified Chinese.
@@ -73,3 +73,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # platform plugin that puts it on an X or Wayland desktop, and xdg-open for the web link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, fonts-wqy-microhei, fonts-dejavu-core, qt6-qpa-plugins, xdg-utils")
 include(CPack)
+
+# What the package holds, so that making it builds no tests or benchmarks.
+add_custom_target(package-contents DEPENDS ${programs} hex2bin demo-image app-icons package-docs)
