@@ -12,8 +12,8 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; t
 fi
 
 # The target keeps the terminal's input (Enter powers it on again) and prints its transcript there.
-echo "Virtual target on COM1; it rejects a few pages on purpose so that resends show." >&2
-"$bin/corvat-virtual-target" --link "$bin/ports/COM1" --expect "$bin/demo.bin" --reject 2x1 --reject 5x2 <&0 &
+echo "Virtual target on COM1, paced like a 9600-baud line; it rejects a few pages on purpose so that resends show." >&2
+"$bin/corvat-virtual-target" --pace --link "$bin/ports/COM1" --expect "$bin/demo.bin" --reject 2x1 --reject 5x2 <&0 &
 target=$!
 trap 'kill "$target" 2>/dev/null || true; wait "$target" 2>/dev/null || true' EXIT
 # Started from its folder, so that the open-file dialog shows the demo images first.

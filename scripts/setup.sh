@@ -12,6 +12,8 @@ packages=(
 )
 [ "${CORVAT_WITH_CLANG:-0}" = 1 ] && packages+=(clang libclang-rt-14-dev)
 [ "${CORVAT_WITH_FORMAT:-0}" = 1 ] && packages+=(clang-format git)
+# Making the Debian package and checking it as a distribution would.
+[ "${CORVAT_WITH_PACKAGING:-0}" = 1 ] && packages+=(dpkg-dev file gzip lintian desktop-file-utils appstream)
 
 missing=()
 for p in "${packages[@]}"; do

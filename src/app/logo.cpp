@@ -52,6 +52,10 @@ QPixmap WindowIconPixmap() {
     return DrawLogo(kWindowIconSize);
 }
 
+QPixmap IconPixmap(int size) {
+    return DrawLogo(size);
+}
+
 QPixmap LogoPixmap() {
     QPixmap pixmap(kLogoSize, kLogoSize);
     pixmap.fill(QColor(192, 192, 255));

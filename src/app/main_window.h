@@ -30,6 +30,7 @@ struct WindowEnvironment {
     Dialogs* dialogs = nullptr;         // required
     ProgramStarter* starter = nullptr;  // required
     QString programDir;                 // folder of the executable when empty
+    QString settingsFile;               // info.ini in programDir when empty
     QString systemDir;                  // the private folder; the platform's when empty
 };
 

@@ -66,6 +66,7 @@ QString MainWindow::ProgramDir() const {
 }
 
 QString MainWindow::SettingsFile() const {
+    if (!m_environment.settingsFile.isEmpty()) return m_environment.settingsFile;
     return ProgramDir() + QLatin1Char('/') + kSettingsName;
 }
 

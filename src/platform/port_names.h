@@ -1,14 +1,20 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace corvat {
 
+// The folders whose COMn links name ports, in the order they are looked up, each ending in "/":
+// <appDir>ports/, and before it the user's own $XDG_CONFIG_HOME/corvat/ports/ when the user cannot write to
+// appDir.
+QStringList PortLinkFolders(const QString& appDir);
+
 // The device a port-selector text opens. A text beginning with "/" is a device path, opened as it stands.
-// Otherwise port n opens <appDir>ports/COMn when that exists (a link to any tty gives it a COM name), and
-// /dev/ttyS<n-1> when it does not. Port 0 names a device that cannot exist, so that opening it fails with
-// the serial layer's own text. appDir ends in "/".
+// Otherwise port n opens the first ports/COMn that exists in PortLinkFolders (a link to any tty gives it a
+// COM name), and /dev/ttyS<n-1> when there is none. Port 0 names a device that cannot exist, so that opening
+// it fails with the serial layer's own text. appDir ends in "/".
 QString DeviceForPort(const QString& portText, std::uint8_t portNumber, const QString& appDir);
 
 // Why the device that DeviceForPort gave for portText does not exist, in the operator's terms: a device

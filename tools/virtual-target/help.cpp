@@ -14,7 +14,9 @@ Usage: corvat-virtual-target [options]
 
 Line and target:
   --link PATH            where the line appears (default: <this program's folder>/ports/COM1,
-                         which the loader opens for "COM1")
+                         which the loader opens for "COM1"; when that folder is not writable,
+                         as once installed: $XDG_CONFIG_HOME/corvat/ports/COM1, by default
+                         ~/.config/corvat/ports/COM1, where the loader looks first)
   --ports N              N targets at once, each on its own line, linked at consecutive names
                          from --link on (COM1, COM2, ...); the fault options apply to all;
                          --flash and --transcript files get "-COMn" before their extension;
@@ -54,6 +56,7 @@ Output:
                          download time next to the line's floor
   --once                 exit when the first session ends (release, or the loader closing)
   --help                 this text
+  --version              the version
 
 TEXT arguments take \xNN for any byte and \\ for a backslash.
 

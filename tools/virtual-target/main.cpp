@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "options.h"
+#include "platform/program_places.h"
 #include "runner.h"
 #include "transcript.h"
 
@@ -36,11 +37,12 @@ int InstallStopSignals() {
     return fds[0];
 }
 
+// COM1 where the loader looks first: beside the program, or in the user's folder when it is installed.
 std::string DefaultLinkPath() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const auto folder = ec ? std::filesystem::current_path() : self.parent_path();
-    return (folder / "ports" / "COM1").string();
+    return corvat::CurrentPlaces(folder.string() + "/").portFolders.front() + "COM1";
 }
 
 // ".../ports/COM1" counted on by offset: ".../ports/COM3" for 2. A name without a number gets one.

@@ -120,6 +120,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") return {std::nullopt, HelpText(), false};
+        if (arg == "--version") return {std::nullopt, "corvat-virtual-target " CORVAT_VERSION "\n", false};
         if (const auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
         } else if (const auto setter = withValue.find(arg); setter != withValue.end()) {
