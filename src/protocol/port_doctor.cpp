@@ -47,6 +47,12 @@ QString StableName(const QString& device, const QString& byIdFolder) {
     return {};
 }
 
+QStringList PortDevices(const QList<PresentPort>& ports) {
+    QStringList devices;
+    for (const PresentPort& port : ports) devices << port.device;
+    return devices;
+}
+
 QString PortLine(const PresentPort& port) {
     QStringList facts;
     if (!port.description.isEmpty()) facts << port.description;
@@ -86,7 +92,10 @@ QStringList PresentPortsText(const PortRequest& request, const Surroundings& aro
         targets << (stable.isEmpty() ? port.device : stable);
     }
     if (!IsComName(request)) {
-        lines << QStringLiteral("请在端口框中填写其中一个设备路径（固定名称在重新插拔后也不会变）。");
+        const bool stable = targets != PortDevices(around.ports);
+        lines << (stable
+                      ? QStringLiteral("请在端口框中填写其中一个设备路径（固定名称在重新插拔后也不会变）。")
+                      : QStringLiteral("请在端口框中填写其中一个设备路径。"));
         return lines;
     }
     lines << (targets.size() == 1
