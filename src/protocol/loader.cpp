@@ -1,7 +1,5 @@
 #include "protocol/loader.h"
 
-#include <QFileInfo>
-
 #include "platform/port_names.h"
 #include "protocol/identification.h"
 
@@ -62,9 +60,8 @@ bool Loader::OpenPort(std::uint8_t portNumber, const QString& portText) {
     if (m_link.IsOpen()) m_link.Close();
     QString error;
     const QString device = DeviceForPort(portText, portNumber, m_state.AppDir);
-    if (!m_link.Open(device, &error)) {
-        if (!QFileInfo(device).exists())
-            error += QLatin1Char('\n') + MissingPortHint(portText, portNumber, device);
+    // The link's text says what went wrong and what to do; the loader adds nothing to it.
+    if (!m_link.Open(PortRequest(device, portText, portNumber, m_state.AppDir), &error)) {
         m_view.ShowError(error);
         return false;
     }

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <cerrno>
 #include <thread>
 
@@ -24,7 +23,8 @@ int OutputQueueLength(int handle) {
 }
 }  // namespace
 
-QSerialLink::QSerialLink(QObject* parent) : SerialLink(parent) {
+QSerialLink::QSerialLink(QObject* parent, LinkSystem system)
+    : SerialLink(parent), m_system(std::move(system)) {
     // Bytes read while Close drains the output belong to a session that is ending; handing them on
     // would let a reply act (answer a greeting, disable controls) inside the close.
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
@@ -39,12 +39,12 @@ QSerialLink::~QSerialLink() {
     Close();
 }
 
-bool QSerialLink::Open(const QString& device, QString* error) {
+bool QSerialLink::Open(const PortRequest& request, QString* error) {
     Close();
-    m_device = device;
-    m_port.setPortName(device);
+    m_device = request.device;
+    m_port.setPortName(request.device);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        if (error) *error = OpenErrorText(device);
+        if (error) *error = OpenErrorText(request);
         return false;
     }
     const bool configured = m_port.setBaudRate(kBaudRate) && m_port.setDataBits(QSerialPort::Data8) &&
@@ -57,28 +57,18 @@ bool QSerialLink::Open(const QString& device, QString* error) {
         m_port.close();
         return false;
     }
+    m_lowLatency.Engage(static_cast<int>(m_port.handle()));
     ++m_openGeneration;
     return true;
 }
 
-QString QSerialLink::OpenErrorText(const QString& device) const {
+// The serial layer's own text first, then the cause and the fix.
+QString QSerialLink::OpenErrorText(const PortRequest& request) const {
     QString text = m_port.errorString();
-    switch (m_port.error()) {
-        case QSerialPort::PermissionError:
-            // QSerialPort reports a refused open and a held port alike; the file's own access tells them
-            // apart.
-            if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-                text += QStringLiteral(
-                            "\n没有权限打开串口 %1：当前用户须属于 dialout 组"
-                            "（sudo usermod -aG dialout $USER，然后重新登录）。")
-                            .arg(device);
-            } else {
-                text += QStringLiteral("\n串口 %1 正被其他程序占用，请先关闭占用它的程序。").arg(device);
-            }
-            break;
-        default:
-            break;
-    }
+    const Surroundings around = m_system.surroundings(request.device);
+    const OpenFault fault = ClassifyOpenFault(m_port.error(), text, around);
+    const QString advice = Diagnose(request, fault, around);
+    if (!advice.isEmpty()) text += QLatin1Char('\n') + advice;
     return text;
 }
 
@@ -86,7 +76,7 @@ void QSerialLink::Close() {
     if (m_port.isOpen()) {
         m_closing = true;
         DrainOutput();
-        m_port.close();
+        CloseHandle();
         m_closing = false;
     }
     // A loss noticed before or during a deliberate close is no news to the caller, and must not
@@ -103,6 +93,11 @@ void QSerialLink::DrainOutput() {
     if (handle < 0) return;
     while (OutputQueueLength(handle) > 0 && !deadline.hasExpired())
         std::this_thread::sleep_for(kOutputQueuePoll);
+}
+
+void QSerialLink::CloseHandle() {
+    m_lowLatency.Release(static_cast<int>(m_port.handle()));
+    m_port.close();
 }
 
 bool QSerialLink::IsOpen() const {
@@ -152,7 +147,7 @@ void QSerialLink::OnError(QSerialPort::SerialPortError error) {
     QString text =
         QStringLiteral("串口 %1 已断开（例如 USB 串口适配器被拔出），请检查连接后重新联机。").arg(m_device);
     if (error == QSerialPort::ResourceError) text.prepend(m_port.errorString() + QLatin1Char('\n'));
-    m_port.close();
+    CloseHandle();
     m_losing = false;
     // Delivered from the event loop, so that a loss noticed inside a write never re-enters the handler
     // that was writing.

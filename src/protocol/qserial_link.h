@@ -2,19 +2,28 @@
 
 #include <QSerialPort>
 #include <chrono>
+#include <functional>
 
+#include "protocol/low_latency.h"
+#include "protocol/port_doctor.h"
 #include "protocol/serial_link.h"
 
 namespace corvat {
+
+// What the link asks of the system beside the port itself; tests replace parts of it.
+struct LinkSystem {
+    SerialFlags* serialFlags = &SystemSerialFlags();
+    std::function<Surroundings(const QString& device)> surroundings = ReadSurroundings;
+};
 
 // The serial link over QSerialPort, fixed at 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control.
 class QSerialLink : public SerialLink {
     Q_OBJECT
   public:
-    explicit QSerialLink(QObject* parent = nullptr);
+    explicit QSerialLink(QObject* parent = nullptr, LinkSystem system = {});
     ~QSerialLink() override;
 
-    bool Open(const QString& device, QString* error) override;
+    bool Open(const PortRequest& request, QString* error) override;
     void Close() override;
     bool IsOpen() const override;
 
@@ -31,8 +40,11 @@ class QSerialLink : public SerialLink {
     void OnError(QSerialPort::SerialPortError error);
     void DrainOutput();
     bool DeviceLost() const;
-    QString OpenErrorText(const QString& device) const;
+    QString OpenErrorText(const PortRequest& request) const;
+    void CloseHandle();
 
+    LinkSystem m_system;
+    LowLatency m_lowLatency{*m_system.serialFlags};
     QSerialPort m_port;
     QString m_device;
     bool m_losing = false;         // inside the close that follows a vanished device

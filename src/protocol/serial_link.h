@@ -3,8 +3,24 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 
 namespace corvat {
+
+// A port as the operator asked for it. The device is what is opened; the rest lets the serial layer
+// explain a failure in the operator's own terms.
+struct PortRequest {
+    PortRequest() = default;
+    // A device path, opened as it stands, as if typed into the port box.
+    PortRequest(const QString& devicePath) : device(devicePath), text(devicePath) {}  // NOLINT: implicit
+    PortRequest(const QString& device, const QString& text, std::uint8_t number, const QString& appDir)
+        : device(device), text(text), number(number), appDir(appDir) {}
+
+    QString device;           // the path that is opened
+    QString text;             // the port box's text: "COM3", or a path beginning with "/"
+    std::uint8_t number = 0;  // the port number its last digit gave
+    QString appDir;           // the program folder, ending in "/"; empty when not known
+};
 
 // The only way the protocol reaches the line. Opening applies 9600 baud, 8 data bits, no parity,
 // 1 stop bit; every write is handed to the OS before the call returns.
@@ -14,8 +30,9 @@ class SerialLink : public QObject {
     using QObject::QObject;
     ~SerialLink() override = default;
 
-    // Closes an open port first. On failure returns false and fills *error with the serial layer's text.
-    virtual bool Open(const QString& device, QString* error) = 0;
+    // Closes an open port first. On failure returns false and fills *error with the serial layer's text,
+    // which says what went wrong and what to do about it.
+    virtual bool Open(const PortRequest& request, QString* error) = 0;
     // Waits (bounded) until queued bytes have left, then closes. No effect on a closed port.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

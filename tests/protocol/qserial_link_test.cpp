@@ -178,6 +178,11 @@ TEST_F(QSerialLinkTest, PortHeldByAnotherLinkIsReportedBusy) {
     QString error;
     EXPECT_FALSE(second.Open(master.SlavePath(), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用"))) << error.toStdString();
+    // The holder is this very test, through its first link's descriptor or its lock file.
+    const QString holder = QStringLiteral("进程 %1（%2）")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(QCoreApplication::applicationName());
+    EXPECT_TRUE(error.contains(holder)) << error.toStdString();
     EXPECT_TRUE(link.IsOpen());
 }
 

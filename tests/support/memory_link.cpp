@@ -6,9 +6,10 @@ QString Hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-bool MemoryLink::Open(const QString& device, QString* error) {
+bool MemoryLink::Open(const PortRequest& request, QString* error) {
     Close();
-    events << QStringLiteral("Open(%1)").arg(device);
+    lastRequest = request;
+    events << QStringLiteral("Open(%1)").arg(request.device);
     if (!openError.isEmpty()) {
         if (error) *error = openError;
         return false;

@@ -15,7 +15,7 @@ class MemoryLink : public SerialLink {
   public:
     using SerialLink::SerialLink;
 
-    bool Open(const QString& device, QString* error) override;
+    bool Open(const PortRequest& request, QString* error) override;
     void Close() override;
     bool IsOpen() const override { return m_open; }
     void WriteText(const QString& text) override;
@@ -36,6 +36,8 @@ class MemoryLink : public SerialLink {
     // When set, the next opens fail with this text.
     QString openError;
     int readCount = 0;
+    // What the last open was asked for.
+    PortRequest lastRequest;
 
   private:
     void Record(const QByteArray& bytes);
