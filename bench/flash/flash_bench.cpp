@@ -38,7 +38,8 @@ std::vector<Board> FlashAtOnce(int boards, const QString& image, double* wallS) 
     std::vector<std::unique_ptr<VirtualTarget>> targets;
     QStringList arguments{"-q"};
     for (int i = 0; i < boards; ++i) {
-        targets.push_back(std::make_unique<VirtualTarget>(QStringList{"--pace", "--stats", "--greet-delay", "20"}));
+        targets.push_back(
+            std::make_unique<VirtualTarget>(QStringList{"--pace", "--stats", "--greet-delay", "20"}));
         QString error;
         if (!targets.back()->Start(&error)) {
             std::fprintf(stderr, "flash_bench: %s\n", qPrintable(error));
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return 1;
     file.close();
 
-    std::printf("corvat-flash, paced at 9600 baud, %d bytes in 64-byte pages, %d rounds:\n", kImageBytes, kRounds);
+    std::printf("corvat-flash, paced at 9600 baud, %d bytes in 64-byte pages, %d rounds:\n", kImageBytes,
+                kRounds);
     for (int round = 1; round <= kRounds; ++round) {
         double oneWall = 0;
         double fourWall = 0;
@@ -87,9 +89,10 @@ int main(int argc, char** argv) {
         for (const Board& board : four) slowest = std::max(slowest, board.downloadMs);
         std::printf("  round %d: one board %.1f ms, line floor %.1f ms, ratio %.4f  (goal <= 1.02)\n", round,
                     one[0].downloadMs, one[0].floorMs, one[0].downloadMs / one[0].floorMs);
-        std::printf("           four at once: slowest %.1f ms, %.4f x one alone  (goal <= 1.05); "
-                    "whole runs %.2f s and %.2f s\n",
-                    slowest, slowest / one[0].downloadMs, fourWall, oneWall);
+        std::printf(
+            "           four at once: slowest %.1f ms, %.4f x one alone  (goal <= 1.05); "
+            "whole runs %.2f s and %.2f s\n",
+            slowest, slowest / one[0].downloadMs, fourWall, oneWall);
     }
     return 0;
 }
