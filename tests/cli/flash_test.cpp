@@ -125,6 +125,10 @@ const Scenario kScenarios[] = {
     {"LoopTwoBoards", Image::kBin, {{{}, "7168 done 7168 done", true}}, {"--loop"}, 0, Loop},
 };
 
+void PrintTo(const Scenario& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class FlashTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FlashTest, Scenario) {

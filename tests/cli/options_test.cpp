@@ -53,6 +53,10 @@ const Case kCases[] = {
     {"FlagWithValue", {"-p", "COM1", "--loop=1", "a.bin"}, 2, "--loop=1"},
 };
 
+void PrintTo(const Case& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class OptionsTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(OptionsTest, Parses) {
