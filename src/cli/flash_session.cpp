@@ -86,6 +86,12 @@ void FlashSession::OnData() {
                 break;
             }
             case Phase::kPausing:
+                // Every page is acknowledged by now; whatever a target says to the end marker changes
+                // nothing.
+                if (m_releasing) {
+                    m_pending.clear();
+                    return;
+                }
                 Fail(FailReason::kUnexpectedReply,
                      QStringLiteral("从机在一页发完之前就应答了 %1，通信已失步。").arg(HexText(m_pending)));
                 return;

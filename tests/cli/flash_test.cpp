@@ -62,6 +62,19 @@ struct FlashRun {
     }
 };
 
+// The bytes the trace file shows for one port and direction: "<seconds> <port> tx|rx <hex bytes>".
+QByteArray Traced(const QString& path, const QString& port, const char* direction) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QByteArray bytes;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 3 && fields[1] == port.toUtf8() && fields[2] == direction)
+            for (const QByteArray& hex : fields.mid(3)) bytes += QByteArray::fromHex(hex);
+    }
+    return bytes;
+}
+
 void Loop(FlashRun& run) {
     ASSERT_TRUE(WaitFor([&] { return run.Count(QStringLiteral("done")) == 1; }, 60s));
     run.targets[0]->PowerCycle();
@@ -112,6 +125,10 @@ const Scenario kScenarios[] = {
     {"LoopTwoBoards", Image::kBin, {{{}, "7168 done 7168 done", true}}, {"--loop"}, 0, Loop},
 };
 
+void PrintTo(const Scenario& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class FlashTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FlashTest, Scenario) {
@@ -140,7 +157,8 @@ TEST_P(FlashTest, Scenario) {
         ASSERT_TRUE(run.targets.back()->Start(&error)) << error.toStdString();
         arguments << QStringLiteral("-p") << run.targets.back()->LinkPath();
     }
-    arguments << scenario.arguments << image.fileName();
+    const QString tracePath = dir.filePath(QStringLiteral("trace.txt"));
+    arguments << scenario.arguments << QStringLiteral("--trace") << tracePath << image.fileName();
     run.process.start(QStringLiteral(CORVAT_PROGRAM_DIR "/corvat-flash"), arguments);
     ASSERT_TRUE(run.process.waitForStarted());
     if (scenario.during) scenario.during(run);
@@ -173,6 +191,8 @@ TEST_P(FlashTest, Scenario) {
             if (event == QLatin1String("failed")) outcome << e[QStringLiteral("reason")].toString(), ++failed;
         }
         SCOPED_TRACE(target.LinkPath().toStdString());
+        EXPECT_EQ(Traced(tracePath, target.LinkPath(), "tx"), target.Received());
+        EXPECT_EQ(Traced(tracePath, target.LinkPath(), "rx"), target.Sent());
         EXPECT_EQ(outcome.join(QLatin1Char(' ')), board.outcome) << errors.toStdString();
         EXPECT_EQ(rejected, board.rejected);
         const QByteArray flash = target.Flash();
