@@ -30,8 +30,8 @@ struct WindowEnvironment {
     Dialogs* dialogs = nullptr;         // required
     ProgramStarter* starter = nullptr;  // required
     QString programDir;                 // folder of the executable when empty
-    QString settingsFile;               // info.ini in programDir when empty
     QString systemDir;                  // the private folder; the platform's when empty
+    QString settingsFile{};             // info.ini in programDir when empty
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests
