@@ -1,7 +1,5 @@
 #include "cli/traced_link.h"
 
-#include <QFileInfo>
-
 #include "platform/port_names.h"
 #include "protocol/identification.h"
 
@@ -56,11 +54,9 @@ bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDi
                      .arg(portText);
         return false;
     }
-    const QString device = DeviceForPort(portText, number.value_or(0), appDir);
-    if (link.Open(device, error)) return true;
-    if (!QFileInfo(device).exists())
-        *error += QLatin1Char('\n') + MissingPortHint(portText, number.value_or(0), device);
-    return false;
+    const std::uint8_t portNumber = number.value_or(0);
+    return link.Open(PortRequest(DeviceForPort(portText, portNumber, appDir), portText, portNumber, appDir),
+                     error);
 }
 
 }  // namespace corvat::cli

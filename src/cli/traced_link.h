@@ -25,9 +25,9 @@ class TracedLink : public SerialLink {
   public:
     TracedLink(QString port, TraceLog* trace);
 
-    bool Open(const QString& device, QString* error) override {
-        m_device = device;
-        return m_link.Open(device, error);
+    bool Open(const PortRequest& request, QString* error) override {
+        m_device = request.device;
+        return m_link.Open(request, error);
     }
     void Close() override { m_link.Close(); }
     bool IsOpen() const override { return m_link.IsOpen(); }
@@ -45,7 +45,7 @@ class TracedLink : public SerialLink {
 };
 
 // Opens the device the port text names, as the window would, from the program folder appDir (ending
-// in "/"). On failure *error holds the serial layer's text, with a hint when the device is missing.
+// in "/"). On failure *error holds the serial layer's text, which explains the failure.
 bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir, QString* error);
 
 }  // namespace corvat::cli

@@ -202,7 +202,9 @@ QStringList BusyText(const PortRequest& request, const Surroundings& around) {
 }  // namespace
 
 QString LinkFolderForAdvice(const QString& appDir) {
-    return appDir + QStringLiteral("ports/");
+    // The first folder looked up is the one the operator can write: their own once the program is installed.
+    const QStringList folders = PortLinkFolders(appDir);
+    return folders.isEmpty() ? appDir + QStringLiteral("ports/") : folders.front();
 }
 
 OpenFault ClassifyOpenFault(QSerialPort::SerialPortError error, const QString& errorText,
