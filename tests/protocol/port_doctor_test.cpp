@@ -48,6 +48,7 @@ class PortDoctor : public ::testing::TestWithParam<DoctorRow> {
         QDir().mkpath(At("@/by-id"));
         QFile::link("/dev/ttyUSB0", At("@/by-id/") + kById);
         QDir().mkpath(At("@/Program Files/ports"));
+        QDir().mkpath(At("@/fresh"));  // a program folder without a ports folder
         QFile::link("/dev/ttyUSB9", At("@/Program Files/ports/COM4"));
         for (const char* proc : {"@/proc/", "@/quiet/"}) {
             Process(At(proc) + "4242", "minicom", "/dev/ttyUSB1");
