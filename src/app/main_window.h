@@ -27,17 +27,17 @@ namespace corvat {
 
 // Where the window finds its services and folders. Tests pass temporary folders and answering dialogs.
 struct WindowEnvironment {
-    Dialogs* dialogs = nullptr;         // required
-    ProgramStarter* starter = nullptr;  // required
-    QString programDir;                 // folder of the executable when empty
-    QString systemDir;                  // the private folder; the platform's when empty
+    Dialogs* dialogs = nullptr;          // required
+    ProgramStarter* starter = nullptr;   // required
+    QString programDir;                  // folder of the executable when empty
+    QString systemDir;                   // the private folder; the platform's when empty
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests
 // find them with findChild<...>("cmdWrite").
 class MainWindow : public QWidget, public LoaderView {
     Q_OBJECT
-  public:
+public:
     explicit MainWindow(const WindowEnvironment& environment, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -63,10 +63,10 @@ class MainWindow : public QWidget, public LoaderView {
     void ShowError(const QString& text) override;
     void ShowPrompt(const QString& text) override;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void CreateControls();
     void ConnectHandlers();
 
@@ -82,11 +82,11 @@ class MainWindow : public QWidget, public LoaderView {
     // Image loading steps.
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
-    QString SettingsFile() const;           // program folder + "info.ini"
-    QString SystemDir();  // this window's conversion folder, claimed on first use; empty when refused
+    QString SettingsFile() const;  // program folder + "info.ini"
+    QString SystemDir();           // own conversion folder, claimed on first use; empty when refused
 
     // Start-up steps.
-    QString ProgramDir() const;  // the environment's folder, or the executable's
+    QString ProgramDir() const;    // the environment's folder, or the executable's
     void PlaceConverterCopy();
     void StartCompanionAtStartUp();
 
@@ -94,8 +94,8 @@ class MainWindow : public QWidget, public LoaderView {
     LoaderState m_state;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<Loader> m_loader;
-    QString m_dlgFileName;    // dlgFile keeps its file name between uses
-    bool m_unloaded = false;  // shut-down has run; a conversion waiting in Delay must not go on
+    QString m_dlgFileName;   // dlgFile keeps its file name between uses
+    bool m_unloaded = false; // shut-down has run; a conversion waiting in Delay must not go on
     LoaderFolder m_conversionFolder;
     QString m_conversionFolderError;  // why no folder could be had
     // The port as stored at start-up, bytes and text: put back byte for byte when left unchanged, since a
