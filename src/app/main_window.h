@@ -84,7 +84,7 @@ class MainWindow : public QWidget, public LoaderView {
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
     QString SettingsFile() const;           // program folder + "info.ini"
-    QString SystemDir();  // this window's conversion folder, claimed on first use; empty when refused
+    QString SystemDir();                    // own conversion folder, claimed on first use; empty when refused
 
     // Start-up steps.
     QString ProgramDir() const;  // the environment's folder, or the executable's

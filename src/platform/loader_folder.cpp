@@ -17,7 +17,7 @@ namespace corvat {
 namespace {
 
 constexpr mode_t kPrivateMode = 0700;
-// Other windows of this process hold the names before ours; a few more are plenty.
+// A name is taken only while a process of our number that is not us keeps its lock; it never takes many.
 constexpr int kMostNameTries = 1000;
 const QString kLockSuffix = QStringLiteral(".lock");
 
@@ -83,7 +83,7 @@ QString LoaderFolder::Claim(const QString& privateFolder) {
 void LoaderFolder::Release() {
     if (!m_path.isEmpty()) {
         RemoveConverterFiles(m_path);
-        RemoveTree(m_path);  // and whatever a stand-in converter may have left
+        RemoveTree(m_path);  // and anything else a converter left in it
     }
     m_path.clear();
     m_lock.reset();  // unlocks
@@ -99,8 +99,8 @@ void RemoveFoldersOfEndedLoaders(const QString& privateFolder) {
         if (match.hasMatch()) names.insert(match.captured(1));
     }
     for (const QString& name : names) {
-        // Taken only when its loader has ended (or never got past taking it), and then nothing else can
-        // claim the name while its folder goes.
+        // The lock can be had only when its loader has ended; holding it keeps the name from being claimed
+        // while the folder goes.
         const auto lock = MakeLock(parent.filePath(name + kLockSuffix));
         if (!lock->tryLock(0)) continue;
         RemoveTree(parent.filePath(name));

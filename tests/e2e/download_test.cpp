@@ -139,6 +139,31 @@ INSTANTIATE_TEST_SUITE_P(
                     FullRow{"empty_image_sends_only_the_end_marker", {}, 0, 64, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A target is busy for a moment after each page header and loses data that starts within it; the pause
+// between header and data must outlast that, on an unpaced line and on a paced one, where the header's own
+// time on the wire eats into the pause.
+TEST(DownloadTest, PauseAfterEachHeaderOutlastsTheBusyTarget) {
+    for (const QStringList& line : {QStringList{}, QStringList{"--pace"}}) {
+        SCOPED_TRACE(line.join(' ').toStdString());
+        QTemporaryDir dir;
+        const QByteArray image = Pattern(640);
+        const QString expected = WriteImage(dir, image);
+        LoaderOnTarget t(line + QStringList{"--header-busy", "2", "--expect", expected});
+        t.state.ImageData = image;
+        t.state.ImageLength = static_cast<std::int32_t>(image.size());
+        t.ConnectAndWaitFor(kIdentified);
+        t.loader.StartDownload();
+        // Without the pause every page is lost again and again; a few rejections are as good as a stall.
+        constexpr int kGivenUpAfter = 10;
+        ASSERT_TRUE(WaitFor(
+            [&] { return t.view.IsEnabled(Control::cmdExit) || t.state.ErrorCount > kGivenUpAfter; }));
+        ASSERT_TRUE(t.view.IsEnabled(Control::cmdExit)) << t.target.Events().join('\n').toStdString();
+        EXPECT_TRUE(t.target.WaitForEvent("flash matches " + expected))
+            << t.target.Events().join('\n').toStdString();
+        t.CloseAndSettle();
+    }
+}
+
 int LinesPlugged(const VirtualTarget& target) {
     int plugged = 0;
     for (const QString& event : target.Events()) plugged += event.contains(" linked at ") ? 1 : 0;

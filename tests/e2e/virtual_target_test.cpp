@@ -120,7 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
                     PageRow{"checksum_off_by_one_rejected", {}, 3, 1, "@@"},
                     PageRow{"injected_rejections_then_accepted", {"--reject", "5x2"}, 5, 0, "@@!"},
                     PageRow{"last_page_of_kind_0_accepted", {}, 111, 0, "!"},
-                    PageRow{"page_beyond_the_flash_rejected", {}, 112, 0, "@@"}),
+                    PageRow{"page_beyond_the_flash_rejected", {}, 112, 0, "@@"},
+                    // Data right behind its header reaches a target still busy with the header.
+                    PageRow{"data_without_pause_lost_while_busy", {"--header-busy", "2"}, 0, 0, "@@"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(VirtualTargetTest, KeepsTheFlashAndComparesItWithTheImage) {

@@ -24,6 +24,19 @@ unsigned Byte(char c) {
     return static_cast<unsigned char>(c);
 }
 
+Clock::duration ByteTime(const Options& options) {
+    constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
+    if (!options.pace) return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(kBitsPerByte / options.baud));
+}
+
+std::string Milliseconds(Clock::duration duration) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", std::chrono::duration<double, std::milli>(duration).count());
+    return text;
+}
+
 }  // namespace
 
 BootLoader::BootLoader(const Options& options, Wire& wire, Stats& stats)
@@ -31,7 +44,8 @@ BootLoader::BootLoader(const Options& options, Wire& wire, Stats& stats)
       m_wire(wire),
       m_stats(stats),
       m_flash(options.EffectiveCapacity()),
-      m_pageSize(options.EffectivePageSize()) {}
+      m_pageSize(options.EffectivePageSize()),
+      m_byteTime(ByteTime(options)) {}
 
 void BootLoader::PowerOn(Clock::time_point now) {
     m_phase = Phase::kGreeted;
@@ -64,9 +78,9 @@ void BootLoader::Receive(std::string_view bytes, Clock::time_point lineDone) {
                 OnIdentifiedByte(bytes[i], lineDone);
                 break;
             case Phase::kDownloading:
-                m_pending.append(bytes.substr(i));
-                TakeFrames(lineDone);
-                return;
+                // On a paced line the bytes of one read follow each other on the wire.
+                OnDownloadByte(bytes[i], lineDone - m_byteTime * static_cast<long>(bytes.size() - 1 - i));
+                break;
         }
     }
 }
@@ -111,21 +125,42 @@ void BootLoader::StartDownload(Clock::time_point at) {
     Answer(kAccepted, at);
 }
 
-void BootLoader::TakeFrames(Clock::time_point at) {
-    while (m_phase == Phase::kDownloading && m_pending.size() >= kHeaderBytes) {
-        const unsigned high = Byte(m_pending[0]);
-        const unsigned low = Byte(m_pending[1]);
-        if (high == kEndMarkerByte && low == kEndMarkerByte) {
-            m_pending.erase(0, kHeaderBytes);
-            EndDownload(at);
+void BootLoader::OnDownloadByte(char byte, Clock::time_point done) {
+    m_pending += byte;
+    if (m_pending.size() < kHeaderBytes) return;
+    if (m_pending.size() == kHeaderBytes) {
+        if (Byte(m_pending[0]) == kEndMarkerByte && Byte(m_pending[1]) == kEndMarkerByte) {
+            m_pending.clear();
+            EndDownload(done);
             return;
         }
-        const std::size_t frameBytes = kHeaderBytes + static_cast<std::size_t>(m_pageSize) + 1;
-        if (m_pending.size() < frameBytes) return;
-        const int page = static_cast<int>(high * 256 + low);
-        CheckPage(page, std::string_view(m_pending).substr(0, frameBytes), at);
-        m_pending.erase(0, frameBytes);
+        // Like a real boot loader, it is busy with the header for a moment and misses what comes then.
+        m_headerDone = done;
+        m_dataTooSoon.reset();
+        return;
     }
+    if (m_pending.size() == kHeaderBytes + 1) {
+        const auto gap = (done - m_byteTime) - m_headerDone;
+        if (gap < m_options.headerBusy) m_dataTooSoon = gap;
+    }
+    const std::size_t frameBytes = kHeaderBytes + static_cast<std::size_t>(m_pageSize) + 1;
+    if (m_pending.size() < frameBytes) return;
+    const int page = static_cast<int>(Byte(m_pending[0]) * 256 + Byte(m_pending[1]));
+    if (m_dataTooSoon) {
+        LosePage(page, done);
+    } else {
+        CheckPage(page, m_pending, done);
+    }
+    m_pending.clear();
+}
+
+void BootLoader::LosePage(int page, Clock::time_point at) {
+    m_stats.FrameReceived();
+    ++m_rejected;
+    m_wire.Note("page " + std::to_string(page) + " rejected: its data began " + Milliseconds(*m_dataTooSoon) +
+                " ms after the header, while the target was busy (" +
+                std::to_string(m_options.headerBusy.count()) + " ms)");
+    Answer(kRejected, at);
 }
 
 void BootLoader::CheckPage(int page, std::string_view frame, Clock::time_point at) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,8 +39,9 @@ class BootLoader {
     void OnGreetedByte(char byte, Clock::time_point at);
     void OnIdentifiedByte(char byte, Clock::time_point at);
     void StartDownload(Clock::time_point at);
-    void TakeFrames(Clock::time_point at);
+    void OnDownloadByte(char byte, Clock::time_point done);
     void CheckPage(int page, std::string_view frame, Clock::time_point at);
+    void LosePage(int page, Clock::time_point at);
     void EndDownload(Clock::time_point at);
     void Answer(char answer, Clock::time_point at);
 
@@ -50,7 +52,10 @@ class BootLoader {
     int m_pageSize;
     Phase m_phase = Phase::kOff;
     int m_powerOns = 0;
-    std::string m_pending;  // bytes of a page not yet complete
+    Clock::duration m_byteTime;  // one byte on the line when paced; nothing otherwise
+    std::string m_pending;       // bytes of a page not yet complete
+    Clock::time_point m_headerDone{};
+    std::optional<Clock::duration> m_dataTooSoon;  // how soon the data began after a header, if too soon
     std::map<int, int> m_rejectsLeft;
     int m_accepted = 0;
     int m_rejected = 0;

@@ -28,6 +28,8 @@ Line and target:
   --capacity N           flash size in bytes instead of the kind's
   --greeting TEXT        what power-on sends (default ">")
   --pace                 behave like a 9600 baud line: 10 bits per byte each way
+  --header-busy MS       after a page header the target is busy this long (default 1): a data
+                         frame that starts sooner is lost and the page rejected; 0: never busy
   --baud N               the rate for --pace (default 9600)
 
 Power:

@@ -94,6 +94,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--answer-delay", [&](auto& n, auto& v) { options.answerDelay = ms(n, v); }},
         {"--ident-split-ms", [&](auto& n, auto& v) { options.identSplit = ms(n, v); }},
         {"--replug-delay", [&](auto& n, auto& v) { options.replugDelay = ms(n, v); }},
+        {"--header-busy", [&](auto& n, auto& v) { options.headerBusy = ms(n, v); }},
         {"--reject",
          [&](auto& n, auto& v) {
              const auto reject = ParseReject(v);

@@ -24,6 +24,11 @@ struct Options {
     std::chrono::milliseconds identSplit{
         -1};  // >= 0: the identification goes out in two writes this far apart
     std::chrono::milliseconds replugDelay{1000};
+    // After a page header the target is busy this long (from the header's last byte on the line); a data
+    // frame that starts sooner is lost and the page rejected. 0: never busy. Of the loader's 5 ms pause a
+    // paced line leaves about 2.9 ms once the header itself is on the wire; 1 ms keeps a margin for a
+    // target process that reads late.
+    std::chrono::milliseconds headerBusy{1};
     std::map<int, int> rejects;  // page -> how many times to reject it, per download
     int stopAfterPages = -1;
     int hangupAfterPages = -1;
