@@ -26,18 +26,18 @@ namespace corvat {
 
 // Where the window finds its services and folders. Tests pass temporary folders and answering dialogs.
 struct WindowEnvironment {
-    Dialogs* dialogs = nullptr;         // required
-    ProgramStarter* starter = nullptr;  // required
-    QString programDir;                 // folder of the executable when empty
-    QString systemDir;                  // the converter's private folder; the platform's when empty
-    QString settingsFile{};             // info.ini in programDir when empty
+    Dialogs* dialogs = nullptr;          // required
+    ProgramStarter* starter = nullptr;   // required
+    QString programDir;                  // folder of the executable when empty
+    QString systemDir;                   // the converter's private folder; the platform's when empty
+    QString settingsFile{};              // info.ini in programDir when empty
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests
 // find them with findChild<...>("cmdWrite").
 class MainWindow : public QWidget, public LoaderView {
     Q_OBJECT
-  public:
+public:
     explicit MainWindow(const WindowEnvironment& environment, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -61,10 +61,10 @@ class MainWindow : public QWidget, public LoaderView {
     void ShowError(const QString& text) override;
     void ShowPrompt(const QString& text) override;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void CreateControls();
     void ConnectHandlers();
 
@@ -80,11 +80,11 @@ class MainWindow : public QWidget, public LoaderView {
     // Image loading steps.
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
-    QString SettingsFile() const;           // program folder + "info.ini"
-    QString SystemDir() const;              // empty when the platform's folder is refused
+    QString SettingsFile() const;  // the environment's file, or program folder + "info.ini"
+    QString SystemDir() const;     // empty when the platform's folder is refused
 
     // Start-up steps.
-    QString ProgramDir() const;  // the environment's folder, or the executable's
+    QString ProgramDir() const;    // the environment's folder, or the executable's
     void PlaceConverterCopy();
     void StartCompanionAtStartUp();
 
@@ -92,8 +92,8 @@ class MainWindow : public QWidget, public LoaderView {
     LoaderState m_state;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<Loader> m_loader;
-    QString m_dlgFileName;    // dlgFile keeps its file name between uses
-    bool m_unloaded = false;  // shut-down has run; a conversion waiting in Delay must not go on
+    QString m_dlgFileName;   // dlgFile keeps its file name between uses
+    bool m_unloaded = false; // shut-down has run; a conversion waiting in Delay must not go on
     // The port as stored at start-up, bytes and text: put back byte for byte when left unchanged, since a
     // value in another encoding than the locale's would not survive decoding and encoding again.
     QByteArray m_storedPortBytes;
