@@ -83,7 +83,7 @@ class MainWindow : public QWidget, public LoaderView {
     // Image loading steps.
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
-    QString SettingsFile() const;           // program folder + "info.ini"
+    QString SettingsFile() const;           // the environment's file, or program folder + "info.ini"
     QString SystemDir();                    // own conversion folder, claimed on first use; empty when refused
 
     // Start-up steps.

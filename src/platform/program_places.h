@@ -28,8 +28,8 @@ ProgramPlaces CurrentPlaces(const std::string& programDir);
 bool IsWritableFolder(const std::string& folder);
 
 // A per-user settings file starts, on first use, as a copy of the program folder's own if there is one
-// (an administrator's defaults). Its folder is made private. Failures leave the file absent: the reader
-// then sees a first run, and nothing is written into the program folder.
+// (an administrator's defaults). Its folder, when made here, is private. Failures leave the file absent: the
+// reader then sees a first run, and nothing is written into the program folder.
 void PrepareSettingsFile(const ProgramPlaces& places, const std::string& programDir);
 
 }  // namespace corvat
