@@ -10,9 +10,7 @@ version=$(dpkg-deb -f "$deb" Version)
 id=com.quoratel.Corvat
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-programs=(corvat corvat-virtual-target)
-# The command-line front end is packaged whenever the build has it.
-[ -e "$build/bin/corvat-flash" ] && programs+=(corvat-flash)
+programs=(corvat corvat-virtual-target corvat-flash)
 
 expected=(
   ./usr/lib/corvat/HEX2BIN.EXE ./usr/lib/corvat/demo.bin ./usr/lib/corvat/demo.hex
