@@ -17,6 +17,7 @@
 namespace {
 
 using corvat::Control;
+using corvat::test::StatsField;
 
 constexpr double kByteMs = 1000.0 * 10 / 9600;  // 10 bits a byte at 9600 baud
 
@@ -118,16 +119,6 @@ Result RunDownload(const QStringList& options, int imageSize) {
     return result;
 }
 
-// "stats download_ms 123.4 floor_ms ..." -> the number after key.
-double Field(const QStringList& lines, const QString& key) {
-    for (const QString& line : lines) {
-        const QStringList words = line.split(' ');
-        const qsizetype at = words.indexOf(key);
-        if (at >= 0 && at + 1 < words.size()) return words[at + 1].toDouble();
-    }
-    return -1;
-}
-
 void Unpaced() {
     // 512 pages in one download: a flash larger than either kind, so that the figures rest on many samples.
     const Result r = RunDownload({"--capacity", "32768"}, 32768);
@@ -136,16 +127,16 @@ void Unpaced() {
     std::printf(
         "  loader reaction (target's answer written -> next header read): median %.1f us, p99 %.1f us, "
         "max %.1f us  (goal p99 < 1000 us)\n",
-        Field(r.stats, "median"), Field(r.stats, "p99"), Field(r.stats, "max"));
+        StatsField(r.stats, "median"), StatsField(r.stats, "p99"), StatsField(r.stats, "max"));
     std::printf("  %.1f pages/s (each page carries the loader's 5 ms pause), %.3f s in all\n",
-                Field(r.stats, "pages_per_s"), r.loaderWallS);
+                StatsField(r.stats, "pages_per_s"), r.loaderWallS);
 }
 
 void Paced(const char* name, const QStringList& options, int imageSize) {
     const Result r = RunDownload(options + QStringList{"--pace"}, imageSize);
     if (!r.ok) return;
-    const double total = Field(r.stats, "download_ms");
-    const double floor = Field(r.stats, "floor_ms");
+    const double total = StatsField(r.stats, "download_ms");
+    const double floor = StatsField(r.stats, "floor_ms");
     std::printf("paced at 9600 baud, %s:\n", name);
     std::printf(
         "  download %.1f ms, line floor %.1f ms (every byte at 10 bits plus the 5 ms pauses), "
@@ -153,7 +144,7 @@ void Paced(const char* name, const QStringList& options, int imageSize) {
         total, floor, total / floor);
     // The header's two bytes leave during the loader's own 5 ms pause, so the least a line can take
     // is the floor less the header time of every frame.
-    const double headerMs = 2 * kByteMs * Field(r.stats, "frames");
+    const double headerMs = 2 * kByteMs * StatsField(r.stats, "frames");
     std::printf("  against the floor with each header inside its pause (%.1f ms): ratio %.4f\n",
                 floor - headerMs, total / (floor - headerMs));
     std::printf("  loader CPU %.3f s of %.3f s wall: %.2f %%  (goal < 5 %%)\n", r.loaderCpuS, r.loaderWallS,

@@ -15,19 +15,10 @@
 
 namespace {
 
+using corvat::test::StatsField;
 using corvat::test::VirtualTarget;
 constexpr int kImageBytes = 7168;  // a kind 0 board filled: 112 pages of 64 bytes
 constexpr int kRounds = 5;
-
-// "stats download_ms 123.4 floor_ms ..." -> the number after key; -1 when missing.
-double Field(const QStringList& lines, const QString& key) {
-    for (const QString& line : lines) {
-        const QStringList words = line.split(' ');
-        const qsizetype at = words.indexOf(key);
-        if (at >= 0 && at + 1 < words.size()) return words[at + 1].toDouble();
-    }
-    return -1;
-}
 
 struct Board {
     double downloadMs = -1;
@@ -61,7 +52,7 @@ std::vector<Board> FlashAtOnce(int boards, const QString& image, double* wallS) 
     std::vector<Board> results;
     for (const auto& target : targets) {
         const QStringList stats = target->Events().filter("stats ");
-        results.push_back({Field(stats, "download_ms"), Field(stats, "floor_ms")});
+        results.push_back({StatsField(stats, "download_ms"), StatsField(stats, "floor_ms")});
     }
     return results;
 }

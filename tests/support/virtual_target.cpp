@@ -130,4 +130,13 @@ QByteArray VirtualTarget::Flash() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+double StatsField(const QStringList& lines, const QString& key) {
+    for (const QString& line : lines) {
+        const QStringList words = line.split(QLatin1Char(' '));
+        const qsizetype at = words.indexOf(key);
+        if (at >= 0 && at + 1 < words.size()) return words[at + 1].toDouble();
+    }
+    return -1;
+}
+
 }  // namespace corvat::test

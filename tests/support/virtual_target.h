@@ -14,6 +14,10 @@ namespace corvat::test {
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds limit = std::chrono::seconds(20));
 
+// The number after key in the target's "stats" lines ("stats download_ms 123.4 floor_ms ..."); -1 when
+// missing.
+double StatsField(const QStringList& lines, const QString& key);
+
 // The virtual target as a child process on a fresh pseudo-terminal, linked as ports/COM1 inside a
 // temporary folder that can serve as the loader's program folder. Stopped when destroyed.
 class VirtualTarget {
