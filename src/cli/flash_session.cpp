@@ -121,7 +121,7 @@ void FlashSession::OnIdentification(const QByteArray& reply) {
     event.kind = reply.at(0) - '0';
     event.capacity = kind.capacity;
     event.pageSize = kind.pageSize;
-    event.version = VersionText(identification.versionLetter).mid(QStringLiteral("Vel: ").size());
+    event.version = VersionNumberText(identification.versionLetter);
     m_sink.Report(event);
     if (m_limits.kind && *m_limits.kind != event.kind) {
         Fail(FailReason::kWrongKind, QStringLiteral("从机类型为 %1，而 --kind 要求 %2，未开始下载。")

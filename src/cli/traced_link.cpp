@@ -48,10 +48,7 @@ QByteArray TracedLink::ReadAll() {
 bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir, QString* error) {
     const std::optional<std::uint8_t> number = PortNumberFromText(portText);
     if (!number && !portText.startsWith(QLatin1Char('/'))) {
-        *error = QStringLiteral(
-                     "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
-                     "或填写以 / 开头的设备路径。")
-                     .arg(portText);
+        *error = PortTextRefusal(portText);
         return false;
     }
     const std::uint8_t portNumber = number.value_or(0);

@@ -20,12 +20,26 @@ std::optional<TargetKind> TargetKindFor(char kindCharacter) {
     }
 }
 
-QString VersionText(char versionLetter) {
+QString VersionNumberText(char versionLetter) {
     const double version = (static_cast<unsigned char>(versionLetter) - kVersionBaseLetter) / 10.0 + 1.0;
     // 'g' with 15 significant digits never switches to an exponent for a letter's range of values, and
     // QString::number always writes '.', whatever the user's locale.
-    const QString digits = QString::number(version, 'g', 15);
-    return QStringLiteral("Vel:") + (version < 0 ? QString() : QStringLiteral(" ")) + digits;
+    return QString::number(version, 'g', 15);
+}
+
+QString VersionText(char versionLetter) {
+    const QString digits = VersionNumberText(versionLetter);
+    return QStringLiteral("Vel:") + (digits.startsWith(QLatin1Char('-')) ? QString() : QStringLiteral(" ")) +
+           digits;
+}
+
+QString PortTextRefusal(const QString& portText) {
+    if (portText.isEmpty())
+        return QStringLiteral("请先选择或输入串口名称（例如 COM1），或以 / 开头的设备路径。");
+    return QStringLiteral(
+               "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
+               "或填写以 / 开头的设备路径。")
+        .arg(portText);
 }
 
 }  // namespace corvat

@@ -26,6 +26,9 @@ constexpr std::int16_t kMaxIdentificationPasses = 5;
 // empty or ends in anything but an ASCII decimal digit.
 std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
 
+// Why a port text that names no port (empty, or no last digit) and is no device path is refused.
+QString PortTextRefusal(const QString& portText);
+
 struct TargetKind {
     QString capacityText;  // ends with one blank, before the version text
     std::int16_t pageSize = 0;
@@ -35,7 +38,9 @@ struct TargetKind {
 // The kind named by the identification's first character: '0' or '1'; none for any other.
 std::optional<TargetKind> TargetKindFor(char kindCharacter);
 
-// "Vel:" and the version the letter encodes in tenths above 1.0, signed with a blank ("Vel: 1.1" for 'g').
+// The version the letter encodes in tenths above 1.0, in digits ("1.1" for 'g').
+QString VersionNumberText(char versionLetter);
+// "Vel:" and that version, signed with a blank ("Vel: 1.1" for 'g').
 QString VersionText(char versionLetter);
 
 }  // namespace corvat

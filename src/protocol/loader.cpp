@@ -8,15 +8,6 @@ namespace corvat {
 namespace {
 const QString kChipIdle = QStringLiteral("从机状况：");
 const QString kMessageIdle = QStringLiteral("信息....");
-
-QString PortTextRefusal(const QString& portText) {
-    if (portText.isEmpty())
-        return QStringLiteral("请先选择或输入串口名称（例如 COM1），或以 / 开头的设备路径。");
-    return QStringLiteral(
-               "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
-               "或填写以 / 开头的设备路径。")
-        .arg(portText);
-}
 }  // namespace
 
 Loader::Loader(LoaderState& state, SerialLink& link, LoaderView& view)
