@@ -36,4 +36,9 @@ QString ClockText(std::int64_t ms) {
         .arg(seconds % 60, 2, 10, zero);
 }
 
+void WriteOut(std::FILE* out, const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
 }  // namespace corvat::cli

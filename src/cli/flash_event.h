@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <cstdio>
 
 namespace corvat::cli {
 
@@ -59,5 +61,8 @@ class FlashSink {
 
 // "m:ss", or "h:mm:ss" from an hour on.
 QString ClockText(std::int64_t ms);
+
+// Writes the bytes and flushes at once: a reader at the other end of a pipe sees each line when it happens.
+void WriteOut(std::FILE* out, const QByteArray& bytes);
 
 }  // namespace corvat::cli

@@ -15,9 +15,7 @@ namespace corvat::cli {
 namespace {
 
 void Print(std::FILE* out, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    std::fflush(out);
+    WriteOut(out, text.toUtf8());
 }
 
 ProgressPrinter::Mode ModeFor(const FlashOptions& options, std::FILE* out) {

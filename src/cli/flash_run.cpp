@@ -27,7 +27,6 @@ bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
             m_links.clear();  // closes those already open; nothing has been sent on them
             return false;
         }
-        m_devices << link->Device();
         m_sessions.push_back(std::make_unique<FlashSession>(port, *link, m_image, limits, m_sink));
         connect(m_sessions.back().get(), &FlashSession::SessionFinished, this, &FlashRun::OnSessionFinished);
         m_links.push_back(std::move(link));
@@ -41,7 +40,7 @@ void FlashRun::Start() {
         FlashEvent opened;
         opened.type = FlashEvent::Type::kOpened;
         opened.port = m_options.ports[static_cast<qsizetype>(i)];
-        opened.device = m_devices[static_cast<qsizetype>(i)];
+        opened.device = m_links[i]->Device();
         m_sink.Report(opened);
     }
     for (auto& session : m_sessions) session->Start();

@@ -37,7 +37,6 @@ class FlashRun : public QObject {
     TraceLog* m_trace;
     std::vector<std::unique_ptr<TracedLink>> m_links;
     std::vector<std::unique_ptr<FlashSession>> m_sessions;
-    QStringList m_devices;
     QElapsedTimer m_clock;
     bool m_interrupted = false;
     bool m_finished = false;

@@ -28,24 +28,22 @@ QString TypeKey(FlashEvent::Type type) {
 }
 
 void Print(std::FILE* out, const QJsonObject& object) {
-    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out);
-    std::fflush(out);
+    WriteOut(out, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
 }  // namespace
 
 void JsonPrinter::Report(const FlashEvent& event) {
     QJsonObject object{{QStringLiteral("event"), TypeKey(event.type)}, {QStringLiteral("port"), event.port}};
+    // Every event after the port's opening belongs to a board.
+    if (event.type != FlashEvent::Type::kOpened) object.insert(QStringLiteral("board"), event.board);
     switch (event.type) {
         case FlashEvent::Type::kOpened:
             object.insert(QStringLiteral("device"), event.device);
             break;
         case FlashEvent::Type::kGreeted:
-            object.insert(QStringLiteral("board"), event.board);
             break;
         case FlashEvent::Type::kIdentified:
-            object.insert(QStringLiteral("board"), event.board);
             object.insert(QStringLiteral("kind"), event.kind);
             object.insert(QStringLiteral("capacity"), event.capacity);
             object.insert(QStringLiteral("page_size"), event.pageSize);
@@ -53,20 +51,17 @@ void JsonPrinter::Report(const FlashEvent& event) {
             break;
         case FlashEvent::Type::kPageAccepted:
         case FlashEvent::Type::kPageRejected:
-            object.insert(QStringLiteral("board"), event.board);
             object.insert(QStringLiteral("index"), event.index);
             object.insert(QStringLiteral("of"), event.of);
             object.insert(QStringLiteral("resends"), event.resends);
             object.insert(QStringLiteral("elapsed_ms"), static_cast<qint64>(event.elapsedMs));
             break;
         case FlashEvent::Type::kDone:
-            object.insert(QStringLiteral("board"), event.board);
             object.insert(QStringLiteral("pages"), event.of);
             object.insert(QStringLiteral("resends"), event.resends);
             object.insert(QStringLiteral("elapsed_ms"), static_cast<qint64>(event.elapsedMs));
             break;
         case FlashEvent::Type::kFailed:
-            object.insert(QStringLiteral("board"), event.board);
             object.insert(QStringLiteral("reason"), ReasonKey(event.reason));
             object.insert(QStringLiteral("message"), event.message);
             break;

@@ -36,6 +36,15 @@ QString ShortReason(FailReason reason) {
     return {};
 }
 
+QString FailureText(const FlashEvent& event) {
+    return QStringLiteral("%1：第 %2 块失败：%3").arg(event.port).arg(event.board).arg(event.message);
+}
+
+// What is left of a download, at the pace of its pages so far.
+std::int64_t LeftMs(std::int64_t elapsedMs, std::int32_t pages, std::int32_t of) {
+    return elapsedMs * (of - pages) / pages;
+}
+
 }  // namespace
 
 ProgressPrinter::ProgressPrinter(Mode mode, std::FILE* out, const QStringList& ports, bool loop)
@@ -107,8 +116,7 @@ void ProgressPrinter::Report(const FlashEvent& event) {
                     .arg(event.of)
                     .arg(event.resends)
                     .arg(ClockText(event.elapsedMs)));
-        if (event.type == FlashEvent::Type::kFailed)
-            Log(QStringLiteral("%1：第 %2 块失败：%3").arg(event.port).arg(event.board).arg(event.message));
+        if (event.type == FlashEvent::Type::kFailed) Log(FailureText(event));
     } else {
         ReportPlain(line, event);
     }
@@ -117,8 +125,7 @@ void ProgressPrinter::Report(const FlashEvent& event) {
 void ProgressPrinter::ReportPlain(PortLine& line, const FlashEvent& event) {
     const QString& port = event.port;
     if (m_mode == Mode::kQuiet) {
-        if (event.type == FlashEvent::Type::kFailed)
-            Write(QStringLiteral("%1：第 %2 块失败：%3\n").arg(port).arg(event.board).arg(event.message));
+        if (event.type == FlashEvent::Type::kFailed) Write(FailureText(event) + QLatin1Char('\n'));
         return;
     }
     switch (event.type) {
@@ -147,7 +154,7 @@ void ProgressPrinter::ReportPlain(PortLine& line, const FlashEvent& event) {
                       .arg(line.pages)
                       .arg(line.of)
                       .arg(line.resends)
-                      .arg(ClockText(elapsed), ClockText(elapsed * (line.of - line.pages) / line.pages)));
+                      .arg(ClockText(elapsed), ClockText(LeftMs(elapsed, line.pages, line.of))));
             return;
         }
         case FlashEvent::Type::kPageRejected:
@@ -161,7 +168,7 @@ void ProgressPrinter::ReportPlain(PortLine& line, const FlashEvent& event) {
                       .arg(ClockText(event.elapsedMs)));
             return;
         case FlashEvent::Type::kFailed:
-            Write(QStringLiteral("%1：第 %2 块失败：%3\n").arg(port).arg(event.board).arg(event.message));
+            Write(FailureText(event) + QLatin1Char('\n'));
             return;
     }
 }
@@ -172,7 +179,7 @@ QString ProgressPrinter::CountsText(const PortLine& line) const {
                        .arg(QString(filled, QChar(0x2588)), QString(kBarCells - filled, QChar(0x2591)));
     const std::int64_t elapsed = line.downloading ? line.clock.elapsed() : 0;
     QString left = QStringLiteral("--:--");
-    if (line.downloading && line.pages > 0) left = ClockText(elapsed * (line.of - line.pages) / line.pages);
+    if (line.downloading && line.pages > 0) left = ClockText(LeftMs(elapsed, line.pages, line.of));
     text += QStringLiteral("%1/%2 页  重发 %3").arg(line.pages, 3).arg(line.of).arg(line.resends);
     if (line.downloading)
         text += QStringLiteral("  用时 %1  剩余 %2").arg(ClockText(elapsed), left);
@@ -219,9 +226,7 @@ void ProgressPrinter::Finish(const FlashSummary& summary) {
 }
 
 void ProgressPrinter::Write(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
-    std::fflush(m_out);
+    WriteOut(m_out, text.toUtf8());
 }
 
 }  // namespace corvat::cli
