@@ -153,7 +153,8 @@ QStringList DeniedText(const PortRequest& request, const Surroundings& around) {
                 .arg(device, name)};
 }
 
-QStringList ModemManagerAdvice(const QString& canonical, const Surroundings& around) {
+// who: how sure we are that ModemManager holds the port.
+QStringList ModemManagerAdvice(const QString& who, const QString& canonical, const Surroundings& around) {
     QString match = QStringLiteral("KERNEL==\"%1\"").arg(QFileInfo(canonical).fileName());
     for (const PresentPort& port : around.ports) {
         if (port.device == canonical && port.vendorId && port.productId)
@@ -162,6 +163,7 @@ QStringList ModemManagerAdvice(const QString& canonical, const Surroundings& aro
     }
     const QString rule = match + QStringLiteral(", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
     return {
+        who + QStringLiteral("：它会探测新插上的调制解调器，刚插上的串口适配器也会被它打开试探一阵。"),
         QStringLiteral("它试探完就会放开，稍候再联机即可；要让它以后不再碰这个适配器，请在终端执行以下两行，"
                        "然后拔下适配器再插上："),
         kIndent +
@@ -182,11 +184,8 @@ QStringList BusyText(const PortRequest& request, const Surroundings& around) {
               << QStringLiteral("占用它的进程不属于当前用户，看不到是哪一个；可以用 sudo fuser -v %1 查看。")
                      .arg(realDevice);
         if (!search.modemManagerRunning) return lines;
-        lines << QStringLiteral(
-            "ModemManager "
-            "正在运行，很可能是它：它会探测新插上的调制解调器，刚插上的串口适配器也会被它打开试探"
-            "一阵。");
-        return lines + ModemManagerAdvice(realDevice, around);
+        return lines +
+               ModemManagerAdvice(QStringLiteral("ModemManager 正在运行，很可能是它"), realDevice, around);
     }
     QStringList named;
     for (const PortHolder& holder : search.holders)
@@ -195,9 +194,7 @@ QStringList BusyText(const PortRequest& request, const Surroundings& around) {
                  .arg(device, named.join(QStringLiteral("、")));
     const bool modemManager = std::any_of(search.holders.cbegin(), search.holders.cend(), IsModemManager);
     if (!modemManager) return lines;
-    lines << QStringLiteral(
-        "占用它的是 ModemManager：它会探测新插上的调制解调器，刚插上的串口适配器也会被它打开试探一阵。");
-    return lines + ModemManagerAdvice(realDevice, around);
+    return lines + ModemManagerAdvice(QStringLiteral("占用它的是 ModemManager"), realDevice, around);
 }
 }  // namespace
 
