@@ -24,11 +24,9 @@ unsigned Byte(char c) {
     return static_cast<unsigned char>(c);
 }
 
+// Bytes of one read arrived together, unless the line is paced.
 Clock::duration ByteTime(const Options& options) {
-    constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
-    if (!options.pace) return Clock::duration::zero();
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(kBitsPerByte / options.baud));
+    return options.pace ? options.ByteTime() : Clock::duration::zero();
 }
 
 std::string Milliseconds(Clock::duration duration) {

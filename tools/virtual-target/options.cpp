@@ -137,4 +137,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     return {options, {}, false};
 }
 
+std::chrono::steady_clock::duration Options::ByteTime() const {
+    constexpr double kBitsPerByte = 10.0;
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(kBitsPerByte / baud));
+}
+
 }  // namespace corvat::vt

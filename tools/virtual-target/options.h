@@ -45,6 +45,8 @@ struct Options {
 
     int EffectivePageSize() const { return pageSize > 0 ? pageSize : (kind == '1' ? 128 : 64); }
     int EffectiveCapacity() const { return capacity > 0 ? capacity : (kind == '1' ? 15360 : 7168); }
+    // One byte's time on a line at this baud rate: a start bit, 8 data bits and a stop bit.
+    std::chrono::steady_clock::duration ByteTime() const;
     std::string IdentFor(int powerOn) const;
 };
 

@@ -14,7 +14,6 @@ namespace {
 // Nobody holding the port gives no event on the master but a standing hang-up, so the
 // opening of the port is noticed by looking this often.
 constexpr std::chrono::milliseconds kLoaderWatchInterval{5};
-constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
 
 }  // namespace
 
@@ -172,7 +171,7 @@ void Runner::Send(std::string bytes, Clock::time_point notBefore) {
     }
     // Each byte reaches the loader when its stop bit would have: one write per byte, on time.
     for (const char byte : bytes) {
-        m_txFree = std::max(notBefore, m_txFree) + ByteTime();
+        m_txFree = std::max(notBefore, m_txFree) + m_options.ByteTime();
         insert(m_txFree, std::string(1, byte));
     }
 }
@@ -204,13 +203,8 @@ Clock::time_point Runner::LineDone(Clock::time_point readAt, std::size_t bytes) 
     if (!m_options.pace) return readAt;
     // The loader's bytes arrive at once through the pseudo-terminal; on a real line they would
     // still be arriving, so what follows them is timed from when they would be complete.
-    m_rxFree = std::max(readAt, m_rxFree) + ByteTime() * static_cast<long>(bytes);
+    m_rxFree = std::max(readAt, m_rxFree) + m_options.ByteTime() * static_cast<long>(bytes);
     return m_rxFree;
-}
-
-Clock::duration Runner::ByteTime() const {
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(kBitsPerByte / m_options.baud));
 }
 
 }  // namespace corvat::vt

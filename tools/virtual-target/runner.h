@@ -42,7 +42,6 @@ class Runner : public Wire {
     void PowerCycle(Clock::time_point now);
     void Deliver(Clock::time_point now);
     Clock::time_point LineDone(Clock::time_point readAt, std::size_t bytes);
-    Clock::duration ByteTime() const;
     std::string Direction(const char* direction) const;
 
     const Options& m_options;
