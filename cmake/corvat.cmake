@@ -26,3 +26,20 @@ function(corvat_add_test name)
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
 endfunction()
+
+# Every *_test.cpp of the calling folder becomes the test <prefix>_<name>, linked with LIBS and built after
+# DEPENDS (programs the tests start from the program folder).
+function(corvat_add_folder_tests prefix)
+  cmake_parse_arguments(ARG "" "" "LIBS;DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(source ${sources})
+    get_filename_component(name ${source} NAME_WE)
+    corvat_add_test(${prefix}_${name} SOURCES ${source} LIBS ${ARG_LIBS})
+    target_include_directories(${prefix}_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    foreach(program ${ARG_DEPENDS})
+      if(TARGET ${program})
+        add_dependencies(${prefix}_${name} ${program})
+      endif()
+    endforeach()
+  endforeach()
+endfunction()

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build=${1:?usage: scripts/fuzz.sh BUILD_DIR SECONDS}
 seconds=${2:-60}
 fuzzer="$build/fuzz/hex_fuzz"
-seeds=tools/hex2bin/fuzz/corpus
+seeds=tests/hex/fuzz/corpus
 work="$build/fuzz/corpus"
 artifacts="$build/fuzz/artifacts"
 
@@ -17,7 +17,7 @@ fi
 mkdir -p "$work" "$artifacts"
 start=$(date +%s)
 status=0
-"$fuzzer" "$work" "$seeds" -dict=tools/hex2bin/fuzz/hex.dict -max_len=4096 -max_total_time="$seconds" \
+"$fuzzer" "$work" "$seeds" -dict=tests/hex/fuzz/hex.dict -max_len=4096 -max_total_time="$seconds" \
   -print_final_stats=1 -artifact_prefix="$artifacts/" || status=$?
 echo "fuzzed for $(( $(date +%s) - start )) s; corpus $(ls "$work" | wc -l) inputs;" \
   "crash inputs in $artifacts: $(ls "$artifacts" | wc -l)"

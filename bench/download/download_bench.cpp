@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "protocol/loader.h"
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 #include "support/virtual_target.h"
 
 namespace {

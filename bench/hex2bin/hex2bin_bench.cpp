@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 
 extern char** environ;
 

@@ -16,7 +16,7 @@
 #include "app/link_label.h"
 #include "app/logo.h"
 #include "app/window_look.h"
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 
 namespace corvat {
 

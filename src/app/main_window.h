@@ -12,7 +12,7 @@
 #include "protocol/loader.h"
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
-#include "protocol/serial_link.h"
+#include "serial/serial_link.h"
 
 class QCheckBox;
 class QComboBox;

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "cli/flash_event.h"
-#include "protocol/serial_link.h"
 #include "protocol/target_wire.h"
+#include "serial/serial_link.h"
 
 namespace corvat::cli {
 

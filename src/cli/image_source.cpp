@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 #include "image/image_file.h"
 
 namespace corvat::cli {

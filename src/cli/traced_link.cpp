@@ -1,7 +1,7 @@
 #include "cli/traced_link.h"
 
-#include "platform/port_names.h"
 #include "protocol/identification.h"
+#include "serial/port_names.h"
 
 namespace corvat::cli {
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <memory>
 
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 
 namespace corvat::cli {
 

@@ -2,13 +2,6 @@
 
 namespace corvat {
 
-std::optional<std::uint8_t> PortNumberFromText(const QString& portText) {
-    if (portText.isEmpty()) return std::nullopt;
-    const QChar last = portText.back();
-    if (last < QLatin1Char('0') || last > QLatin1Char('9')) return std::nullopt;
-    return static_cast<std::uint8_t>(last.unicode() - u'0');
-}
-
 std::optional<TargetKind> TargetKindFor(char kindCharacter) {
     switch (kindCharacter) {
         case '0':
@@ -32,14 +25,4 @@ QString VersionText(char versionLetter) {
     return QStringLiteral("Vel:") + (digits.startsWith(QLatin1Char('-')) ? QString() : QStringLiteral(" ")) +
            digits;
 }
-
-QString PortTextRefusal(const QString& portText) {
-    if (portText.isEmpty())
-        return QStringLiteral("请先选择或输入串口名称（例如 COM1），或以 / 开头的设备路径。");
-    return QStringLiteral(
-               "端口名称无效：“%1”。端口名称的末位必须是数字（例如 COM1），"
-               "或填写以 / 开头的设备路径。")
-        .arg(portText);
-}
-
 }  // namespace corvat

@@ -22,13 +22,6 @@ constexpr std::int16_t kIdentificationLength = 3;
 constexpr std::int16_t kDefaultPageSize = 64;
 constexpr std::int16_t kMaxIdentificationPasses = 5;
 
-// The port number carried by the last character of a port text ("COM3" gives 3); none when the text is
-// empty or ends in anything but an ASCII decimal digit.
-std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
-
-// Why a port text that names no port (empty, or no last digit) and is no device path is refused.
-QString PortTextRefusal(const QString& portText);
-
 struct TargetKind {
     QString capacityText;  // ends with one blank, before the version text
     std::int16_t pageSize = 0;

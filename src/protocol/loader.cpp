@@ -1,7 +1,7 @@
 #include "protocol/loader.h"
 
-#include "platform/port_names.h"
 #include "protocol/identification.h"
+#include "serial/port_names.h"
 
 namespace corvat {
 

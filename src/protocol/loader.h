@@ -7,8 +7,8 @@
 
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
-#include "protocol/serial_link.h"
 #include "protocol/target_wire.h"
+#include "serial/serial_link.h"
 
 namespace corvat {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "protocol/identification.h"
-#include "protocol/serial_link.h"
+#include "serial/serial_link.h"
 
 namespace corvat {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 #include "support/virtual_target.h"
 
 namespace corvat::test {

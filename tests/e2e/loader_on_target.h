@@ -8,7 +8,7 @@
 
 #include "protocol/loader.h"
 #include "protocol/loader_state.h"
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 #include "support/recording_view.h"
 #include "support/virtual_target.h"
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "hex2bin/hex_text.h"
+#include "hex/hex_text.h"
 
 namespace corvat::test {
 

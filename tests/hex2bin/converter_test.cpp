@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "hex/intel_hex.h"
 #include "hex2bin/converter_run.h"
-#include "hex2bin/intel_hex.h"
 
 namespace corvat::test {
 namespace {

@@ -1,4 +1,5 @@
 #include "protocol/identification.h"
+#include "serial/port_names.h"
 
 #include <gtest/gtest.h>
 #include <QLocale>

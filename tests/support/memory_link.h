@@ -4,7 +4,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "protocol/serial_link.h"
+#include "serial/serial_link.h"
 
 namespace corvat::test {
 

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "app/logo.h"
+#include "app/icon/app_picture.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 3) {

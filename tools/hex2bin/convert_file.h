@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 
 namespace corvat::hex2bin {
 

@@ -3,8 +3,16 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 namespace corvat {
+
+// The port number carried by the last character of a port text ("COM3" gives 3); none when the text is
+// empty or ends in anything but an ASCII decimal digit.
+std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
+
+// Why a port text that names no port (empty, or no last digit) and is no device path is refused.
+QString PortTextRefusal(const QString& portText);
 
 // The folders whose COMn links name ports, in the order they are looked up, each ending in "/":
 // <appDir>ports/, and before it the user's own $XDG_CONFIG_HOME/corvat/ports/ when the user cannot write to

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "protocol/loader.h"
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 #include "support/recording_view.h"
 
 namespace corvat {

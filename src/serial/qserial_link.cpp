@@ -1,4 +1,4 @@
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

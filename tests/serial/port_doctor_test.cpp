@@ -1,4 +1,4 @@
-#include "protocol/port_doctor.h"
+#include "serial/doctor/port_doctor.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

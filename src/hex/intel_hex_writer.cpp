@@ -2,7 +2,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 
 namespace corvat::hex2bin {
 namespace {

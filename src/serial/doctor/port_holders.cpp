@@ -1,4 +1,4 @@
-#include "protocol/port_holders.h"
+#include "serial/doctor/port_holders.h"
 
 #include <dirent.h>
 #include <unistd.h>

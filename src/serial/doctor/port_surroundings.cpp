@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "protocol/port_doctor.h"
+#include "serial/doctor/port_doctor.h"
 
 namespace corvat {
 

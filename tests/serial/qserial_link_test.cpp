@@ -1,4 +1,4 @@
-#include "protocol/qserial_link.h"
+#include "serial/qserial_link.h"
 
 #include <fcntl.h>
 #include <poll.h>

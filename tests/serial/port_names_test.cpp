@@ -1,4 +1,4 @@
-#include "platform/port_names.h"
+#include "serial/port_names.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "protocol/port_doctor.h"
+#include "serial/doctor/port_doctor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/port_names.h"
-#include "protocol/port_holders.h"
+#include "serial/doctor/port_holders.h"
+#include "serial/port_names.h"
 
 namespace corvat {
 

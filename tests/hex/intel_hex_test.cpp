@@ -1,9 +1,9 @@
 // The parser in memory: what each kind of file turns into, and where and why bad ones are refused.
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 
 #include <gtest/gtest.h>
 
-#include "hex2bin/hex_text.h"
+#include "hex/hex_text.h"
 
 namespace corvat::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "protocol/low_latency.h"
+#include "serial/low_latency.h"
 
 namespace corvat {
 

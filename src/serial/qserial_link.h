@@ -4,9 +4,9 @@
 #include <chrono>
 #include <functional>
 
-#include "protocol/low_latency.h"
-#include "protocol/port_doctor.h"
-#include "protocol/serial_link.h"
+#include "serial/doctor/port_doctor.h"
+#include "serial/low_latency.h"
+#include "serial/serial_link.h"
 
 namespace corvat {
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "protocol/serial_link.h"
+#include "serial/serial_link.h"
 
 namespace corvat {
 

@@ -1,4 +1,4 @@
-#include "hex2bin/intel_hex.h"
+#include "hex/intel_hex.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-#include "protocol/low_latency.h"
+#include "serial/low_latency.h"
 
 namespace corvat {
 
