@@ -61,13 +61,13 @@ void MainWindow::cmdFlashFile_Click() {
 }
 
 void MainWindow::ReadImage(const QString& source) {
-    ImageRead read = ReadImageFile(source);
-    if (!read.ok) {
+    Result<QByteArray> read = ReadImageFile(source);
+    if (!read) {
         // What was loaded before stays loaded, and the preview keeps showing it.
-        ShowError(kCannotRead.arg(source, read.error));
+        ShowError(kCannotRead.arg(source, read.message()));
         return;
     }
-    m_state.ImageData = std::move(read.bytes);
+    m_state.ImageData = std::move(read).value();
     m_state.ImageLength = static_cast<std::int32_t>(m_state.ImageData.size());
     Text3->setPlainText(PreviewText(m_state.ImageData));
     ShowMessage(kImageLoaded + QString::number(m_state.ImageLength));

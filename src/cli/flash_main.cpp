@@ -9,6 +9,7 @@
 #include "cli/image_source.h"
 #include "cli/json_printer.h"
 #include "cli/progress_printer.h"
+#include "protocol/identification.h"
 
 namespace corvat::cli {
 
@@ -32,9 +33,12 @@ int FlashMain(const QStringList& arguments) {
         return commandLine.exitStatus;
     }
     const FlashOptions& options = *commandLine.options;
-    const LoadedImage image = LoadImage(options.image);
-    if (!image.ok) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(image.error));
+    // No board can hold more than its kind's capacity: an image that fits none fails here, before any port.
+    const qint64 capacity =
+        options.kind ? TargetKindFor(static_cast<char>('0' + *options.kind))->capacity : kLargestCapacity;
+    const Result<QByteArray> image = LoadImage(options.image, capacity);
+    if (!image) {
+        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(image.message()));
         return kExitUsage;
     }
     TraceLog trace;
@@ -53,7 +57,7 @@ int FlashMain(const QStringList& arguments) {
     if (options.json) sinks.Add(&json);
     sinks.Add(&progress);
 
-    FlashRun run(options, image.bytes, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
+    FlashRun run(options, *image, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
     QString appDir = QCoreApplication::applicationDirPath();
     if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
     if (!run.OpenPorts(appDir, &error)) {

@@ -20,9 +20,8 @@ bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
     limits.loop = m_options.loop;
     for (const QString& port : m_options.ports) {
         auto link = std::make_unique<TracedLink>(port, m_trace);
-        QString why;
-        if (!OpenPortFor(*link, port, appDir, &why)) {
-            *error = QStringLiteral("无法打开串口 %1：%2").arg(port, why);
+        if (const Result<> opened = OpenPortFor(*link, port, appDir); !opened) {
+            *error = QStringLiteral("无法打开串口 %1：%2").arg(port, opened.message());
             m_sessions.clear();
             m_links.clear();  // closes those already open; nothing has been sent on them
             return false;

@@ -13,19 +13,20 @@ bool HasSuffix(const QString& path, const char* suffix) {
     return path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
 }
 
-LoadedImage Refused(const QString& text) {
-    return {false, {}, text};
+Failure Refused(const QString& text, FailureCode code = FailureCode::kInvalid) {
+    return Fail(code, text);
 }
 
 }  // namespace
 
-LoadedImage LoadImage(const QString& path) {
+Result<QByteArray> LoadImage(const QString& path, qint64 maxBytes) {
     const bool hex = HasSuffix(path, ".hex");
     if (!hex && !HasSuffix(path, ".bin"))
         return Refused(QStringLiteral("映像文件 %1 须以 .bin 或 .hex 结尾。").arg(path));
-    const ImageRead read = ReadImageFile(path);
-    if (!read.ok) return Refused(QStringLiteral("无法读取映像文件 %1：%2").arg(path, read.error));
-    QByteArray bytes = read.bytes;
+    Result<QByteArray> read = ReadImageFile(path, hex ? kLargestHexText : maxBytes);
+    if (!read)
+        return Refused(QStringLiteral("无法读取映像文件 %1：%2").arg(path, read.message()), read.code());
+    QByteArray bytes = std::move(read).value();
     if (hex) {
         const auto text = std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                     static_cast<std::size_t>(bytes.size()));
@@ -40,7 +41,13 @@ LoadedImage LoadImage(const QString& path) {
     }
     // Nothing to write is surely the wrong file; flashing it would only erase the board.
     if (bytes.isEmpty()) return Refused(QStringLiteral("映像文件 %1 是空的，没有可下载的内容。").arg(path));
-    return {true, bytes, {}};
+    if (bytes.size() > maxBytes)
+        return Refused(QStringLiteral("映像文件 %1 有 %2 字节，超过上限 %3 字节。")
+                           .arg(path)
+                           .arg(bytes.size())
+                           .arg(maxBytes),
+                       FailureCode::kTooLarge);
+    return bytes;
 }
 
 }  // namespace corvat::cli

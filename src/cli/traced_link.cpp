@@ -45,15 +45,10 @@ QByteArray TracedLink::ReadAll() {
     return bytes;
 }
 
-bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir, QString* error) {
-    const std::optional<std::uint8_t> number = PortNumberFromText(portText);
-    if (!number && !portText.startsWith(QLatin1Char('/'))) {
-        *error = PortTextRefusal(portText);
-        return false;
-    }
-    const std::uint8_t portNumber = number.value_or(0);
-    return link.Open(PortRequest(DeviceForPort(portText, portNumber, appDir), portText, portNumber, appDir),
-                     error);
+Result<> OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir) {
+    const Result<PortRequest> request = PortRequestFor(portText, appDir);
+    if (!request) return request.failure();
+    return link.Open(*request);
 }
 
 }  // namespace corvat::cli

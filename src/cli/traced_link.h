@@ -25,9 +25,9 @@ class TracedLink : public SerialLink {
   public:
     TracedLink(QString port, TraceLog* trace);
 
-    bool Open(const PortRequest& request, QString* error) override {
+    Result<> Open(const PortRequest& request) override {
         m_device = request.device;
-        return m_link.Open(request, error);
+        return m_link.Open(request);
     }
     void Close() override { m_link.Close(); }
     bool IsOpen() const override { return m_link.IsOpen(); }
@@ -45,7 +45,7 @@ class TracedLink : public SerialLink {
 };
 
 // Opens the device the port text names, as the window would, from the program folder appDir (ending
-// in "/"). On failure *error holds the serial layer's text, which explains the failure.
-bool OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir, QString* error);
+// in "/"). A failure's text is the serial layer's, which explains it.
+Result<> OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir);
 
 }  // namespace corvat::cli

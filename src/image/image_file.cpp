@@ -38,26 +38,18 @@ bool IsHexName(const QString& path) {
     return path.right(kHexSuffixLength).toUpper() == QLatin1String("HEX");
 }
 
-ImageRead ReadImageFile(const QString& path) {
-    ImageRead result;
+Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes) {
     QFile file(path);
-    if (const QString error = OpenRegularFile(file); !error.isEmpty()) {
-        result.error = error;
-        return result;
-    }
-    if (file.size() > kLargestImage) {
-        result.error = QStringLiteral("文件长度超过 %1 字节").arg(kLargestImage);
-        return result;
-    }
-    result.bytes = file.readAll();
+    if (const QString error = OpenRegularFile(file); !error.isEmpty())
+        return Fail(FailureCode::kNotFound, error);
+    const qint64 limit = std::min(maxBytes, kLargestImage);
+    if (file.size() > limit)
+        return Fail(FailureCode::kTooLarge,
+                    QStringLiteral("文件有 %1 字节，超过上限 %2 字节").arg(file.size()).arg(limit));
+    QByteArray bytes = file.readAll();
     // readAll cannot tell a short read from an error; the file's own error state can.
-    if (file.error() != QFileDevice::NoError) {
-        result.bytes.clear();
-        result.error = file.errorString();
-        return result;
-    }
-    result.ok = true;
-    return result;
+    if (file.error() != QFileDevice::NoError) return Fail(FailureCode::kIo, file.errorString());
+    return bytes;
 }
 
 }  // namespace corvat

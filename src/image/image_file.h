@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/result.h"
+
 namespace corvat {
 
 // The preview shows at most this many bytes; the rest of the image is loaded but not shown.
@@ -20,15 +22,13 @@ QString PreviewText(const QByteArray& data);
 // No dot is needed, and a name of fewer than three characters is never a HEX name.
 bool IsHexName(const QString& path);
 
-// The outcome of reading an image file whole. On failure, error carries the system's reason.
-struct ImageRead {
-    bool ok = false;
-    QByteArray bytes;
-    QString error;
-};
+// The most a download can carry at all: a page index has 15 bits and the largest page is 128 bytes. The
+// target decides about its own capacity; anything beyond this could never be sent.
+constexpr qint64 kLargestDownload = qint64{32768} * 128;
 
 // Reads the whole file as raw bytes, read-only. Only a regular file is read: a FIFO or a device would
-// never come to an end.
-ImageRead ReadImageFile(const QString& path);
+// never come to an end. A file longer than maxBytes is refused from its size, before anything is read
+// (kTooLarge). A failure's text is the system's reason, without the file's name.
+Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes = kLargestDownload);
 
 }  // namespace corvat

@@ -22,6 +22,9 @@ constexpr std::int16_t kIdentificationLength = 3;
 constexpr std::int16_t kDefaultPageSize = 64;
 constexpr std::int16_t kMaxIdentificationPasses = 5;
 
+// Program space of the largest kind of target, in bytes: no board holds a longer image.
+constexpr std::int32_t kLargestCapacity = 15360;
+
 struct TargetKind {
     QString capacityText;  // ends with one blank, before the version text
     std::int16_t pageSize = 0;

@@ -24,9 +24,8 @@ Loader::~Loader() {
 
 void Loader::Connect() {
     const QString portText = m_view.PortText();
-    const std::optional<std::uint8_t> number = PortNumberFromText(portText);
-    const bool devicePath = portText.startsWith(QLatin1Char('/'));
-    if (!number && !devicePath) {
+    Result<PortRequest> request = PortRequestFor(portText, m_state.AppDir);
+    if (!request) {
         // Nothing is opened for a text that names no port, and nothing else moves either; a port left
         // open by the previous Connect is closed, as opening would have done, so that no greeting on
         // it can start a session the operator has just turned away from. The status line then says so.
@@ -35,11 +34,15 @@ void Loader::Connect() {
             m_view.ShowMessage(kMessageIdle);
             m_view.SetChipText(kChipIdle);
         }
-        m_view.ShowPrompt(PortTextRefusal(portText));
+        m_view.ShowPrompt(request.message());
         return;
     }
-    if (number) m_state.PortNumber = *number;
-    if (OpenPort(m_state.PortNumber, portText)) {
+    // A device path names no port number; the last one taken stays.
+    if (portText.startsWith(QLatin1Char('/')))
+        request.value().number = m_state.PortNumber;
+    else
+        m_state.PortNumber = request->number;
+    if (OpenPort(*request)) {
         m_view.ShowMessage(QStringLiteral("设备联接中."));
         m_view.SetChipText(kChipIdle);
     }
@@ -47,13 +50,11 @@ void Loader::Connect() {
     m_state.PageSize = kDefaultPageSize;
 }
 
-bool Loader::OpenPort(std::uint8_t portNumber, const QString& portText) {
+bool Loader::OpenPort(const PortRequest& request) {
     if (m_link.IsOpen()) m_link.Close();
-    QString error;
-    const QString device = DeviceForPort(portText, portNumber, m_state.AppDir);
     // The link's text says what went wrong and what to do; the loader adds nothing to it.
-    if (!m_link.Open(PortRequest(device, portText, portNumber, m_state.AppDir), &error)) {
-        m_view.ShowError(error);
+    if (const Result<> opened = m_link.Open(request); !opened) {
+        m_view.ShowError(opened.message());
         return false;
     }
     return true;

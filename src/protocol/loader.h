@@ -32,7 +32,7 @@ class Loader {
     void HandleReply(const QByteArray& reply);
 
   private:
-    bool OpenPort(std::uint8_t portNumber, const QString& portText);
+    bool OpenPort(const PortRequest& request);
     void IdentifyDevice(const QByteArray& reply);
     void AcceptedPage();
     void RejectedPage();

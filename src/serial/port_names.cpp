@@ -55,4 +55,12 @@ QString MissingPortHint(const QString& portText, std::uint8_t portNumber, const 
     return taken + QStringLiteral("（设备 %1）不存在。").arg(device) + other;
 }
 
+Result<PortRequest> PortRequestFor(const QString& portText, const QString& appDir) {
+    const std::optional<std::uint8_t> number = PortNumberFromText(portText);
+    if (!number && !portText.startsWith(QLatin1Char('/')))
+        return Fail(FailureCode::kInvalid, PortTextRefusal(portText));
+    const std::uint8_t portNumber = number.value_or(0);
+    return PortRequest(DeviceForPort(portText, portNumber, appDir), portText, portNumber, appDir);
+}
+
 }  // namespace corvat

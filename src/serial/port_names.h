@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/result.h"
+#include "serial/serial_link.h"
+
 namespace corvat {
 
 // The port number carried by the last character of a port text ("COM3" gives 3); none when the text is
@@ -13,6 +16,10 @@ std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
 
 // Why a port text that names no port (empty, or no last digit) and is no device path is refused.
 QString PortTextRefusal(const QString& portText);
+
+// What opening portText asks for: the device it names and the terms to explain a failure in. A text that
+// names no port (empty, or no last digit) and is no device path is refused with PortTextRefusal's text.
+Result<PortRequest> PortRequestFor(const QString& portText, const QString& appDir);
 
 // The folders whose COMn links name ports, in the order they are looked up, each ending in "/":
 // <appDir>ports/, and before it the user's own $XDG_CONFIG_HOME/corvat/ports/ when the user cannot write to

@@ -39,13 +39,12 @@ QSerialLink::~QSerialLink() {
     Close();
 }
 
-bool QSerialLink::Open(const PortRequest& request, QString* error) {
+Result<> QSerialLink::Open(const PortRequest& request) {
     Close();
     m_device = request.device;
     m_port.setPortName(request.device);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        if (error) *error = OpenErrorText(request);
-        return false;
+        return OpenFailure(request);
     }
     const bool configured = m_port.setBaudRate(kBaudRate) && m_port.setDataBits(QSerialPort::Data8) &&
                             m_port.setParity(QSerialPort::NoParity) &&
@@ -53,23 +52,40 @@ bool QSerialLink::Open(const PortRequest& request, QString* error) {
                             m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         // A port that cannot take 9600 8N1 would garble every frame: refuse it rather than half-open it.
-        if (error) *error = m_port.errorString();
+        const QString text = m_port.errorString();
         m_port.close();
-        return false;
+        return Fail(FailureCode::kInvalid, text);
     }
     m_lowLatency.Engage(static_cast<int>(m_port.handle()));
     ++m_openGeneration;
-    return true;
+    return {};
 }
 
 // The serial layer's own text first, then the cause and the fix.
-QString QSerialLink::OpenErrorText(const PortRequest& request) const {
+namespace {
+FailureCode FailureCodeFor(OpenFault fault) {
+    switch (fault) {
+        case OpenFault::kMissing:
+        case OpenFault::kNoHardware:
+            return FailureCode::kNotFound;
+        case OpenFault::kDenied:
+            return FailureCode::kNotAllowed;
+        case OpenFault::kBusy:
+            return FailureCode::kBusy;
+        case OpenFault::kOther:
+            break;
+    }
+    return FailureCode::kIo;
+}
+}  // namespace
+
+Failure QSerialLink::OpenFailure(const PortRequest& request) const {
     QString text = m_port.errorString();
     const Surroundings around = m_system.surroundings(request.device);
     const OpenFault fault = ClassifyOpenFault(m_port.error(), text, around);
     const QString advice = Diagnose(request, fault, around);
     if (!advice.isEmpty()) text += QLatin1Char('\n') + advice;
-    return text;
+    return Fail(FailureCodeFor(fault), text);
 }
 
 void QSerialLink::Close() {

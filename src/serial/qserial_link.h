@@ -23,7 +23,7 @@ class QSerialLink : public SerialLink {
     explicit QSerialLink(QObject* parent = nullptr, LinkSystem system = {});
     ~QSerialLink() override;
 
-    bool Open(const PortRequest& request, QString* error) override;
+    Result<> Open(const PortRequest& request) override;
     void Close() override;
     bool IsOpen() const override;
 
@@ -40,7 +40,7 @@ class QSerialLink : public SerialLink {
     void OnError(QSerialPort::SerialPortError error);
     void DrainOutput();
     bool DeviceLost() const;
-    QString OpenErrorText(const PortRequest& request) const;
+    Failure OpenFailure(const PortRequest& request) const;
     void CloseHandle();
 
     LinkSystem m_system;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/result.h"
+
 namespace corvat {
 
 // A port as the operator asked for it. The device is what is opened; the rest lets the serial layer
@@ -30,9 +32,9 @@ class SerialLink : public QObject {
     using QObject::QObject;
     ~SerialLink() override = default;
 
-    // Closes an open port first. On failure returns false and fills *error with the serial layer's text,
-    // which says what went wrong and what to do about it.
-    virtual bool Open(const PortRequest& request, QString* error) = 0;
+    // Closes an open port first. A failure's text is the serial layer's, which says what went wrong and
+    // what to do about it.
+    virtual Result<> Open(const PortRequest& request) = 0;
     // Waits (bounded) until queued bytes have left, then closes. No effect on a closed port.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

@@ -158,8 +158,8 @@ TEST_F(ImageClickTest, OpenPortIsClosedWhateverTheDialogAnswers) {
     for (const auto& [name, answer] :
          {std::pair{"Cancelled", QString()}, std::pair{"Chosen", Write(QStringLiteral("a.bin"), "abc")}}) {
         SCOPED_TRACE(name);
-        QString error;
-        ASSERT_TRUE(window->Link().Open(QString::fromLocal8Bit(device), &error)) << error.toStdString();
+        const Result<> opened = window->Link().Open(QString::fromLocal8Bit(device));
+        ASSERT_TRUE(opened.ok()) << opened.message().toStdString();
         Load(answer);
         EXPECT_FALSE(window->Link().IsOpen());
     }

@@ -102,10 +102,20 @@ class ReadImageFileTest : public testing::Test {
 TEST_F(ReadImageFileTest, ReadsEveryByteUnchanged) {
     // Line ends, a NUL, a Ctrl-Z and high bytes must all come through as they are: the file is not text.
     const QByteArray bytes = QByteArray("\r\n\x00\x1A\xFF\x80 \n", 8) + Counting(1000);
-    const ImageRead read = ReadImageFile(Write(QStringLiteral("固件 image.bin"), bytes));
-    ASSERT_TRUE(read.ok) << read.error.toStdString();
-    EXPECT_EQ(read.bytes, bytes);
-    EXPECT_TRUE(read.error.isEmpty());
+    const Result<QByteArray> read = ReadImageFile(Write(QStringLiteral("固件 image.bin"), bytes));
+    ASSERT_TRUE(read.ok()) << read.message().toStdString();
+    EXPECT_EQ(*read, bytes);
+}
+
+TEST_F(ReadImageFileTest, FileBeyondTheLimitIsRefusedFromItsSize) {
+    // Sparse: only the size counts, and nothing of it is read.
+    QFile big(dir.filePath(QStringLiteral("huge.bin")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(kLargestDownload + 1));
+    big.close();
+    const Result<QByteArray> read = ReadImageFile(big.fileName());
+    EXPECT_EQ(read.code(), FailureCode::kTooLarge);
+    EXPECT_TRUE(read.message().contains(QString::number(kLargestDownload))) << read.message().toStdString();
+    EXPECT_EQ(ReadImageFile(Write(QStringLiteral("small.bin"), "abcd"), 3).code(), FailureCode::kTooLarge);
 }
 
 TEST_F(ReadImageFileTest, UnreadableFilesGiveTheSystemsReason) {
@@ -119,10 +129,9 @@ TEST_F(ReadImageFileTest, UnreadableFilesGiveTheSystemsReason) {
                                      std::pair{"NoReadPermission", locked}}) {
         if (path == locked && !permissionsApply) continue;
         SCOPED_TRACE(name);
-        const ImageRead read = ReadImageFile(path);
-        EXPECT_FALSE(read.ok);
-        EXPECT_TRUE(read.bytes.isEmpty());
-        EXPECT_FALSE(read.error.isEmpty());
+        const Result<QByteArray> read = ReadImageFile(path);
+        EXPECT_FALSE(read.ok());
+        EXPECT_FALSE(read.message().isEmpty());
     }
 }
 

@@ -79,8 +79,8 @@ TEST(QSerialLinkLowLatencyTest, AskedOnOpenAndPutBackOnClose) {
         driver.flags = row.before;
         driver.refuses = row.refuses;
         QSerialLink link(nullptr, LinkSystem{&driver});
-        QString error;
-        ASSERT_TRUE(link.Open(master.SlavePath(), &error)) << row.name << ": " << error.toStdString();
+        const Result<> opened = link.Open(master.SlavePath());
+        ASSERT_TRUE(opened.ok()) << row.name << ": " << opened.message().toStdString();
         EXPECT_EQ(driver.flags, row.whileOpen) << row.name;
         link.Close();
         EXPECT_EQ(driver.flags, row.before) << row.name;

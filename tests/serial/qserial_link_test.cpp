@@ -84,8 +84,8 @@ class QSerialLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(master.ok());
-        QString error;
-        ASSERT_TRUE(link.Open(master.SlavePath(), &error)) << error.toStdString();
+        const Result<> opened = link.Open(master.SlavePath());
+        ASSERT_TRUE(opened.ok()) << opened.message().toStdString();
     }
 
     PtyMaster master;
@@ -123,8 +123,8 @@ TEST_F(QSerialLinkTest, RepliesAreAnnouncedAndReadWhole) {
 TEST_F(QSerialLinkTest, OpeningAgainClosesTheFirstPort) {
     PtyMaster second;
     ASSERT_TRUE(second.ok());
-    QString error;
-    ASSERT_TRUE(link.Open(second.SlavePath(), &error)) << error.toStdString();
+    const Result<> opened = link.Open(second.SlavePath());
+    ASSERT_TRUE(opened.ok()) << opened.message().toStdString();
     EXPECT_TRUE(master.SlaveClosed());
     link.WriteText(QStringLiteral("W"));
     EXPECT_EQ(second.Read(1), "W");
@@ -175,8 +175,9 @@ TEST_F(QSerialLinkTest, LossNoticedBeforeADeliberateCloseIsNotDelivered) {
 
 TEST_F(QSerialLinkTest, PortHeldByAnotherLinkIsReportedBusy) {
     QSerialLink second;
-    QString error;
-    EXPECT_FALSE(second.Open(master.SlavePath(), &error));
+    const Result<> opened = second.Open(master.SlavePath());
+    EXPECT_FALSE(opened.ok());
+    const QString error = opened.message();
     EXPECT_TRUE(error.contains(QStringLiteral("正被其他程序占用"))) << error.toStdString();
     // The holder is this very test, through its first link's descriptor or its lock file.
     const QString holder = QStringLiteral("进程 %1（%2）")
@@ -188,8 +189,9 @@ TEST_F(QSerialLinkTest, PortHeldByAnotherLinkIsReportedBusy) {
 
 TEST(QSerialLinkOpenTest, MissingDeviceFailsWithTheSerialLayersText) {
     QSerialLink link;
-    QString error;
-    EXPECT_FALSE(link.Open(QStringLiteral("/dev/ttyS-1"), &error));
+    const Result<> opened = link.Open(QStringLiteral("/dev/ttyS-1"));
+    EXPECT_FALSE(opened.ok());
+    const QString error = opened.message();
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(error.startsWith(QStringLiteral("No such file or directory"))) << error.toStdString();
 }

@@ -6,17 +6,14 @@ QString Hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-bool MemoryLink::Open(const PortRequest& request, QString* error) {
+Result<> MemoryLink::Open(const PortRequest& request) {
     Close();
     lastRequest = request;
     events << QStringLiteral("Open(%1)").arg(request.device);
-    if (!openError.isEmpty()) {
-        if (error) *error = openError;
-        return false;
-    }
+    if (!openError.isEmpty()) return Fail(FailureCode::kIo, openError);
     m_open = true;
     m_incoming.clear();
-    return true;
+    return {};
 }
 
 void MemoryLink::Close() {

@@ -15,7 +15,7 @@ class MemoryLink : public SerialLink {
   public:
     using SerialLink::SerialLink;
 
-    bool Open(const PortRequest& request, QString* error) override;
+    Result<> Open(const PortRequest& request) override;
     void Close() override;
     bool IsOpen() const override { return m_open; }
     void WriteText(const QString& text) override;
