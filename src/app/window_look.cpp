@@ -166,6 +166,10 @@ void ApplyColours(QWidget* widget, const Paint& text, const Paint& background) {
     widget->setPalette(palette);
 }
 
+std::span<const ControlLook> DesignedControls() {
+    return kControls;
+}
+
 const ControlLook* FindLook(const QString& name) {
     for (const ControlLook& row : kControls) {
         if (name == QLatin1String(row.name)) return &row;

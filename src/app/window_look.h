@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <span>
 
 class QWidget;
 
@@ -85,6 +86,9 @@ struct ControlLook {
     // Non-zero for a line: it runs from (left, top) to (left + width, top + height), this many pixels thick.
     int lineThickness = 0;
 };
+
+// Every design row, in the window's order.
+std::span<const ControlLook> DesignedControls();
 
 // The design row of the control with this object name, or nullptr.
 const ControlLook* FindLook(const QString& name);
