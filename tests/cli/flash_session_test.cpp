@@ -1,19 +1,26 @@
-// corvat-flash's session against a target that misbehaves, over the in-memory link: what each board
-// came to, and every byte the target was sent.
+// Target answers played over the in-memory link. The flow rows go to both front ends: the window's Loader
+// and corvat-flash's session drive one page flow, so they send the same pages and differ only where the
+// command line must not call a doubtful board good. The other rows are targets that misbehave.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <functional>
 
 #include "cli/flash_session.h"
+#include "protocol/loader.h"
 #include "session_support.h"
-#include "support/virtual_target.h"
+#include "support/recording_view.h"
 
 namespace corvat::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-const QByteArray kImage(130, '\x5A');
+const QByteArray kImage = [] {
+    QByteArray image(130, '\0');
+    for (int k = 0; k < image.size(); ++k) image[k] = static_cast<char>(k);
+    return image;
+}();
 
 struct Rig {
     MemoryLink link;
@@ -25,136 +32,166 @@ struct Rig {
         ASSERT_TRUE(WaitFor([&] { return !HeaderPending(link); }));
         link.Receive(bytes);
     }
-    void Greet() {
-        link.Receive(">");
-        link.Receive("0xg");
-    }
+    void Greet() { link.Receive(">"), link.Receive("0xg"); }
     void Download() {
-        for (int answer = 0; answer < 4; ++answer) Answer("!");
-        ASSERT_TRUE(
-            WaitFor([&] { return sink.outcomes.size() > 0 && sink.outcomes.last().startsWith("done"); }));
+        for (const char* answer : {"!", "!", "!", "!"}) Answer(answer);
+        ASSERT_TRUE(WaitFor([&] { return sink.outcomes.join(' ').endsWith(QStringLiteral("done 2")); }));
     }
 };
 
-struct SessionRow {
+struct Row {
     const char* name;
-    bool loop;
-    std::chrono::milliseconds reply;
-    std::function<void(Rig&)> play;
-    const char* words;     // what the target was sent
-    const char* outcomes;  // what the session reported
-    const char* message;   // part of the failure's text, when there is one to check
+    QStringList answers;  // after the greeting and identification, or play instead
+    const char* window;   // words the window sends from "W" on; null: not a flow row
+    const char* cli;      // words corvat-flash sends, "<" included
+    const char* outcomes;
+    std::function<void(Rig&)> play = {};
+    bool loop = false;
+    const char* message = "";  // part of the failure's text
 };
 
-void PrintTo(const SessionRow& row, std::ostream* out) {
+void PrintTo(const Row& row, std::ostream* out) {
     *out << row.name;
 }
 
-void WaitForOpenAttempts(Rig& rig, int attempts) {
-    ASSERT_TRUE(WaitFor([&] { return rig.link.events.filter("Open(").size() >= attempts; }, 10s));
-}
-
-const SessionRow kRows[] = {
-    {"AnswerDuringThePause", false, 2s,
+const Row kRows[] = {
+    {"EveryPageAccepted",
+     {"!", "!", "!", "!"},
+     "W H0 F0 H1 F1 H2 F2 M",
+     "< W H0 F0 H1 F1 H2 F2 M E",
+     "done 1"},
+    {"CommandAnsweredWithAt",
+     {"@", "!", "!", "!", "!"},
+     "W H0 F0 H1 F1 H2 F2 M",
+     "< W H0 F0 H1 F1 H2 F2 M E",
+     "done 1"},
+    {"PageZeroRejected",
+     {"!", "@", "!", "!", "!"},
+     "W H0 F0 H0 F0 H1 F1 H2 F2 M",
+     "< W H0 F0 H0 F0 H1 F1 H2 F2 M E",
+     "done 1"},
+    {"EndMarkerAnswered",
+     {"!", "!", "!", "!", "!"},
+     "W H0 F0 H1 F1 H2 F2 M M",
+     "< W H0 F0 H1 F1 H2 F2 M E",
+     "done 1"},
+    {"AtAfterEndMarker",
+     {"!", "!", "!", "!", "@"},
+     "W H0 F0 H1 F1 H2 F2 M M",
+     "< W H0 F0 H1 F1 H2 F2 M",
+     "failed 1 unconfirmed"},
+    {"TwoAnswersAfterEndMarker",
+     {"!", "!", "!", "!", "!", "!"},
+     "W H0 F0 H1 F1 H2 F2 M M M",
+     "< W H0 F0 H1 F1 H2 F2 M",
+     "failed 1 unconfirmed"},
+    {"StrayAnswerReadWithTheRealOne",
+     {"!", "!!"},
+     nullptr,
+     "< W H0 F0 H1",
+     "failed 1 unexpected_reply",
+     {},
+     false,
+     "第 1 页"},
+    {"UnexpectedByte", {"!", "X"}, nullptr, "< W H0 F0", "failed 1 unexpected_reply", {}, false, "58"},
+    {"AtToTheCommandThenSilence", {"@"}, nullptr, "< W", "failed 1 reply_timeout", {}, false, "下载命令"},
+    {"ResetMidDownloadEndsTheRun",
+     {"!", ">"},
+     nullptr,
+     "< W H0 F0",
+     "failed 1 board_reset",
+     {},
+     false,
+     "重新启动"},
+    {"AnswerDuringThePause",
+     {},
+     nullptr,
+     "< W H0",
+     "failed 1 unexpected_reply",
+     [](Rig& r) { r.Answer("!"), r.link.Receive("!"); },
+     false,
+     "第 0 页"},
+    {"ResetMidDownloadGreetsTheNextBoard",
+     {},
+     nullptr,
+     "< W H0 F0 < W H0 F0 H1 F1 H2 F2 M E",
+     "failed 1 board_reset done 2",
      [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.link.Receive("!");  // the header of page 0 is out, its frame is not
+         r.Answer("!"), r.Answer(">"), r.link.Receive("0xg"), r.Download(), r.session->Interrupt();
      },
-     "< W H0", "failed 1 unexpected_reply", "第 0 页"},
-    {"StrayAnswerReadWithTheRealOne", false, 2s,
+     true},
+    {"InterruptBetweenBoards",
+     {"!", "!", "!", "!"},
+     nullptr,
+     "< W H0 F0 H1 F1 H2 F2 M E",
+     "done 1",
      [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.Answer("!!");
-     },
-     "< W H0 F0 H1", "failed 1 unexpected_reply", "第 1 页"},
-    {"UnexpectedByte", false, 2s,
-     [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.Answer("X");
-     },
-     "< W H0 F0", "failed 1 unexpected_reply", "58"},
-    {"AtToTheCommandSendsNothingAndTheWaitRunsOn", false, 300ms,
-     [](Rig& r) {
-         r.Greet();
-         r.Answer("@");
-     },
-     "< W", "failed 1 reply_timeout", "下载命令"},
-    {"ResetMidDownloadEndsTheRun", false, 2s,
-     [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.Answer(">");
-     },
-     "< W H0 F0", "failed 1 board_reset", "重新启动"},
-    {"ResetMidDownloadGreetsTheNextBoard", true, 2s,
-     [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.Answer(">");
-         r.link.Receive("0xg");
-         r.Download();
+         ASSERT_TRUE(WaitFor([&] { return !r.sink.outcomes.isEmpty(); }));
          r.session->Interrupt();
      },
-     "< W H0 F0 < W H0 F0 H1 F1 H2 F2 M E", "failed 1 board_reset done 2", "重新启动"},
-    {"InterruptBetweenBoards", true, 2s,
+     true},
+    {"LostPortComesBackForTheNextBoard",
+     {},
+     nullptr,
+     "< W H0 < W H0 F0 H1 F1 H2 F2 M E",
+     "failed 1 port_lost waiting_port port_back done 2",
      [](Rig& r) {
-         r.Greet();
-         r.Download();
-         r.session->Interrupt();
-     },
-     "< W H0 F0 H1 F1 H2 F2 M E", "done 1", ""},
-    {"InterruptMidBoard", true, 2s,
-     [](Rig& r) {
-         r.Greet();
-         r.Answer("!");
-         r.session->Interrupt();
-     },
-     "< W H0", "failed 1 interrupted", ""},
-    {"LostPortComesBackForTheNextBoard", true, 2s,
-     [](Rig& r) {
-         r.Greet();
          r.Answer("!");
          r.link.openError = QStringLiteral("没有这个设备");
          r.link.Vanish(QStringLiteral("串口已拔出"));
-         WaitForOpenAttempts(r, 3);  // the first open, then two tries while the device is away
+         // The first open, then two tries while the device is away.
+         ASSERT_TRUE(WaitFor([&] { return r.link.events.filter("Open(").size() >= 3; }, 10s));
          r.link.openError.clear();
          ASSERT_TRUE(WaitFor([&] { return r.sink.outcomes.contains("port_back"); }, 10s));
-         r.Greet();
-         r.Download();
-         r.session->Interrupt();
+         r.Greet(), r.Download(), r.session->Interrupt();
      },
-     "< W H0 < W H0 F0 H1 F1 H2 F2 M E", "failed 1 port_lost waiting_port port_back done 2", "拔出"},
+     true,
+     "拔出"},
 };
 
-class SessionTest : public ::testing::TestWithParam<SessionRow> {};
+class Answers : public ::testing::TestWithParam<Row> {};
 
-TEST_P(SessionTest, Scenario) {
-    const SessionRow& row = GetParam();
+TEST_P(Answers, Window) {
+    if (!GetParam().window) GTEST_SKIP();
+    QTemporaryDir folder;
+    LoaderState state;
+    state.AppDir = folder.path() + QLatin1Char('/');
+    state.ImageData = kImage;
+    state.ImageLength = static_cast<std::int32_t>(kImage.size());
+    MemoryLink link;
+    RecordingView view;
+    Loader loader(state, link, view);
+    loader.Connect();
+    link.Receive(">"), link.Receive("0xg");
+    link.writes.clear();
+    loader.StartDownload();
+    for (const QString& answer : GetParam().answers) link.Receive(answer.toLatin1());
+    EXPECT_EQ(Words(link.writes, kImage, 64).join(' ').toStdString(), GetParam().window);
+}
+
+TEST_P(Answers, CommandLine) {
+    const Row& row = GetParam();
     Rig rig;
     const PortRequest request(QStringLiteral("/dev/ttyUSB0"));
     ASSERT_TRUE(rig.link.Open(request));
     cli::SessionLimits limits;
     limits.loop = row.loop;
-    limits.firstGreeting = limits.nextGreeting = 0ms;
-    limits.reply = row.reply;
     rig.session = std::make_unique<cli::FlashSession>(QStringLiteral("COM1"), request, rig.link, kImage,
                                                       limits, rig.sink);
     rig.session->Start();
-    row.play(rig);
+    rig.Greet();
+    for (const QString& answer : row.answers) rig.Answer(answer.toLatin1());
+    if (row.play) row.play(rig);
     ASSERT_TRUE(WaitFor([&] { return rig.session->Finished(); }));
-    EXPECT_EQ(Words(rig.link.writes, kImage, 64).join(' ').toStdString(), row.words);
-    EXPECT_EQ(rig.sink.outcomes.join(' '), row.outcomes);
+    EXPECT_EQ(Words(rig.link.writes, kImage, 64).join(' ').toStdString(), row.cli);
+    EXPECT_EQ(rig.sink.outcomes.join(' ').toStdString(), row.outcomes);
     EXPECT_FALSE(rig.link.IsOpen());
-    QString failure;
-    for (const cli::FlashEvent& event : rig.sink.events)
-        if (event.type == cli::FlashEvent::Type::kFailed) failure = event.message;
-    EXPECT_TRUE(failure.contains(QString::fromUtf8(row.message))) << failure.toStdString();
+    QString messages;
+    for (const cli::FlashEvent& event : rig.sink.events) messages += event.message;
+    EXPECT_TRUE(messages.contains(QString::fromUtf8(row.message))) << messages.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, SessionTest, ::testing::ValuesIn(kRows),
+INSTANTIATE_TEST_SUITE_P(Targets, Answers, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,10 +5,11 @@
 #include "cli/flash_event.h"
 #include "protocol/page_frame.h"
 #include "support/memory_link.h"
+#include "support/virtual_target.h"
 
 namespace corvat::test {
 
-// What the sessions reported, as short words: "done 1", "failed 1 board_reset", "waiting_port".
+// What the sessions reported, as words: "done 1", "failed 1 board_reset", "waiting_port", "port_back".
 class RecordingSink : public cli::FlashSink {
   public:
     void Report(const cli::FlashEvent& event) override {
@@ -30,8 +31,7 @@ class RecordingSink : public cli::FlashSink {
 inline QStringList Words(const QList<QByteArray>& writes, const QByteArray& image, int pageSize) {
     QStringList words;
     for (const QByteArray& bytes : writes) {
-        QString word = QString::fromLatin1(bytes);
-        if (bytes == EndMarker()) word = QStringLiteral("M");
+        QString word = bytes == EndMarker() ? QStringLiteral("M") : QString::fromLatin1(bytes);
         for (int page = 0; page * pageSize < image.size(); ++page) {
             if (bytes == PageHeader(page)) word = QStringLiteral("H%1").arg(page);
             if (bytes == DataFrame(image, static_cast<std::int32_t>(image.size()), page, pageSize))
