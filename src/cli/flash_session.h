@@ -105,7 +105,6 @@ class FlashSession : public QObject {
     int m_failed = 0;
     int m_endAnswers = 0;  // "!" heard after the end marker
     std::int32_t m_pageResends = 0;
-    std::int32_t m_boardResends = 0;
 };
 
 }  // namespace corvat::cli

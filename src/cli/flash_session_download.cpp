@@ -10,7 +10,6 @@ void FlashSession::StartDownload() {
         return;
     }
     m_pageResends = 0;
-    m_boardResends = 0;
     m_endAnswers = 0;
     m_downloadClock.start();
     m_wire.Send(*command);
@@ -75,12 +74,12 @@ void FlashSession::OnAnswer(char answer) {
 }
 
 void FlashSession::OnRejected() {
+    const Outgoing again = m_flow.Rejected();
     FlashEvent event = Event(FlashEvent::Type::kPageRejected);
     event.index = m_download.PageIndex;
     event.of = m_flow.PageCount();
     event.resends = ++m_pageResends;
     event.elapsedMs = m_downloadClock.elapsed();
-    ++m_boardResends;
     m_sink.Report(event);
     if (m_pageResends > m_limits.maxResends) {
         Fail(FailReason::kTooManyResends, QStringLiteral("%1被拒收 %2 次，超过上限 %3 次。")
@@ -89,14 +88,11 @@ void FlashSession::OnRejected() {
                                               .arg(m_limits.maxResends));
         return;
     }
-    // A refused download command is not repeated, as the window does not: the target would read a second
-    // "W" as the first byte of a page header. The wait for its answer goes on, and so does its time-out.
-    if (!m_flow.CommandAnswered()) {
-        [[maybe_unused]] const Outgoing nothing = m_flow.Rejected();
-        return;
-    }
+    // A refused download command is not repeated, as the window does not repeat it: the target would
+    // read a second "W" as the first byte of a page header. The wait for its answer and its time-out go on.
+    if (again.kind == Outgoing::Kind::kNothing) return;
     m_replyWait.Stop();
-    SendOut(m_flow.Rejected());
+    SendOut(again);
 }
 
 void FlashSession::SendOut(const Outgoing& out) {
@@ -136,7 +132,7 @@ void FlashSession::Release() {
     ++m_done;
     FlashEvent event = Event(FlashEvent::Type::kDone);
     event.of = m_flow.PageCount();
-    event.resends = m_boardResends;
+    event.resends = m_download.ErrorCount;
     event.elapsedMs = m_downloadClock.elapsed();
     m_sink.Report(event);
     if (m_limits.loop)
