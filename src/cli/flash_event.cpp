@@ -22,6 +22,10 @@ QString ReasonKey(FailReason reason) {
             return QStringLiteral("unexpected_reply");
         case FailReason::kInterrupted:
             return QStringLiteral("interrupted");
+        case FailReason::kUnconfirmed:
+            return QStringLiteral("unconfirmed");
+        case FailReason::kBoardReset:
+            return QStringLiteral("board_reset");
     }
     return QStringLiteral("unknown");
 }
@@ -34,6 +38,14 @@ QString ClockText(std::int64_t ms) {
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, zero)
         .arg(seconds % 60, 2, 10, zero);
+}
+
+QString HexText(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+QString HexText(char byte) {
+    return HexText(QByteArray(1, byte));
 }
 
 void WriteOut(std::FILE* out, const QByteArray& bytes) {

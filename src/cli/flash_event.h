@@ -19,15 +19,27 @@ enum class FailReason {
     kPortLost,
     kUnexpectedReply,
     kInterrupted,
+    kUnconfirmed,  // after the end marker the board said more than one more "!"
+    kBoardReset,   // the board greeted again in the middle of its download
 };
 QString ReasonKey(FailReason reason);
 
 // One thing that happened on one port. Only the fields of its type are meaningful.
 struct FlashEvent {
-    enum class Type { kOpened, kGreeted, kIdentified, kPageAccepted, kPageRejected, kDone, kFailed };
+    enum class Type {
+        kOpened,
+        kGreeted,
+        kIdentified,
+        kPageAccepted,
+        kPageRejected,
+        kDone,
+        kFailed,
+        kWaitingPort,  // in a loop, the port's device vanished; it is tried again until it is back
+        kPortBack,
+    };
     Type type = Type::kOpened;
     QString port;    // as given on the command line
-    QString device;  // kOpened: the device opened for it
+    QString device;  // kOpened, kPortBack: the device opened for it
     int board = 0;   // 1 for the first board greeted on this port, counting on in a loop
     // kIdentified
     int kind = -1;
@@ -39,7 +51,7 @@ struct FlashEvent {
     std::int32_t of = 0;
     std::int32_t resends = 0;  // of this page; for kDone, of the whole board
     std::int64_t elapsedMs = 0;
-    // kFailed
+    // kFailed; kWaitingPort (message only: why the port went)
     FailReason reason = FailReason::kInterrupted;
     QString message;
 };
@@ -61,6 +73,10 @@ class FlashSink {
 
 // "m:ss", or "h:mm:ss" from an hour on.
 QString ClockText(std::int64_t ms);
+
+// Bytes as people read them in a message: "3E", "FF FF".
+QString HexText(const QByteArray& bytes);
+QString HexText(char byte);
 
 // Writes the bytes and flushes at once: a reader at the other end of a pipe sees each line when it happens.
 void WriteOut(std::FILE* out, const QByteArray& bytes);

@@ -5,6 +5,8 @@
 
 #include <csignal>
 
+#include "serial/port_names.h"
+
 namespace corvat::cli {
 
 FlashRun::FlashRun(const FlashOptions& options, const QByteArray& image, FlashSink& sink, TraceLog* trace)
@@ -20,13 +22,15 @@ bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
     limits.loop = m_options.loop;
     for (const QString& port : m_options.ports) {
         auto link = std::make_unique<TracedLink>(port, m_trace);
-        if (const Result<> opened = OpenPortFor(*link, port, appDir); !opened) {
+        const Result<PortRequest> request = PortRequestFor(port, appDir);
+        const Result<> opened = request ? link->Open(*request) : Result<>(request.failure());
+        if (!opened) {
             *error = QStringLiteral("无法打开串口 %1：%2").arg(port, opened.message());
             m_sessions.clear();
             m_links.clear();  // closes those already open; nothing has been sent on them
             return false;
         }
-        m_sessions.push_back(std::make_unique<FlashSession>(port, *link, m_image, limits, m_sink));
+        m_sessions.push_back(std::make_unique<FlashSession>(port, *request, *link, m_image, limits, m_sink));
         connect(m_sessions.back().get(), &FlashSession::SessionFinished, this, &FlashRun::OnSessionFinished);
         m_links.push_back(std::move(link));
     }

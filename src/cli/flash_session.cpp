@@ -1,40 +1,32 @@
 #include "cli/flash_session.h"
 
 #include "protocol/identification.h"
-#include "protocol/page_frame.h"
 
 namespace corvat::cli {
 
-namespace {
-
-QString HexText(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-}  // namespace
-
-FlashSession::FlashSession(QString port, SerialLink& link, const QByteArray& image,
+FlashSession::FlashSession(QString port, PortRequest request, SerialLink& link, const QByteArray& image,
                            const SessionLimits& limits, FlashSink& sink)
-    : m_port(std::move(port)), m_link(link), m_wire(link), m_image(image), m_limits(limits), m_sink(sink) {
-    for (QTimer* timer : {&m_greetingTimer, &m_replyTimer, &m_pauseTimer}) timer->setSingleShot(true);
-    // Coarse timers may fire a few milliseconds early or late; the pause must be neither short nor long.
-    m_pauseTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_greetingTimer, &QTimer::timeout, this, [this] {
+    : m_port(std::move(port)),
+      m_request(std::move(request)),
+      m_link(link),
+      m_wire(link),
+      m_pacer(link),
+      m_limits(limits),
+      m_sink(sink) {
+    m_download.ImageData = image;
+    m_download.ImageLength = static_cast<std::int32_t>(image.size());
+    m_portRetry.setInterval(kPortRetry);
+    m_portRetry.setTimerType(Qt::PreciseTimer);  // a coarse timer may come early: never more often
+    connect(&m_greetingWait, &Deadline::Expired, this, [this] {
         Fail(FailReason::kGreetingTimeout, QStringLiteral("等待从机上电超时：%1 秒内没有收到从机的问候“>”。")
-                                               .arg(m_greetingTimer.interval() / 1000.0));
+                                               .arg(m_greetingWait.Limit().count() / 1000.0));
     });
-    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
-        const QString what = m_phase == Phase::kIdentifying ? QStringLiteral("识别码")
-                             : m_pageIndex < 0              ? QStringLiteral("下载命令的应答")
-                                               : QStringLiteral("第 %1 页的应答").arg(m_pageIndex);
-        Fail(FailReason::kReplyTimeout,
-             QStringLiteral("应答超时：%1 毫秒内没有收到%2。").arg(m_replyTimer.interval()).arg(what));
-    });
-    connect(&m_pauseTimer, &QTimer::timeout, this, &FlashSession::OnPauseOver);
+    connect(&m_replyWait, &Deadline::Expired, this, &FlashSession::OnReplyTimeout);
+    connect(&m_quietWait, &Deadline::Expired, this, &FlashSession::Release);
+    connect(&m_pacer, &TimedPacer::FrameSent, this, &FlashSession::OnFrameSent);
+    connect(&m_portRetry, &QTimer::timeout, this, &FlashSession::TryPort);
     connect(&m_link, &SerialLink::DataArrived, this, &FlashSession::OnData);
-    connect(&m_link, &SerialLink::AdapterGone, this, [this](const QString& error) {
-        if (m_phase != Phase::kFinished) Fail(FailReason::kPortLost, error);
-    });
+    connect(&m_link, &SerialLink::AdapterGone, this, &FlashSession::OnAdapterGone);
 }
 
 FlashEvent FlashSession::Event(FlashEvent::Type type) const {
@@ -50,12 +42,10 @@ void FlashSession::Start() {
 }
 
 void FlashSession::WaitForBoard() {
+    StopWaits();
     m_phase = Phase::kWaitingGreeting;
-    m_pending.clear();
-    m_replyTimer.stop();
-    m_pauseTimer.stop();
     const auto limit = m_board == 0 ? m_limits.firstGreeting : m_limits.nextGreeting;
-    if (limit.count() > 0) m_greetingTimer.start(limit);
+    if (limit.count() > 0) m_greetingWait.Start(limit);
 }
 
 void FlashSession::OnData() {
@@ -63,6 +53,7 @@ void FlashSession::OnData() {
     while (!m_pending.isEmpty()) {
         switch (m_phase) {
             case Phase::kFinished:
+            case Phase::kWaitingPort:
                 m_pending.clear();
                 return;
             case Phase::kWaitingGreeting: {
@@ -79,37 +70,30 @@ void FlashSession::OnData() {
                 OnIdentification(reply);
                 return;
             }
-            case Phase::kAwaitingAnswer: {
-                const char answer = m_pending.front();
+            case Phase::kAwaitingAnswer:
+            case Phase::kPausing:
+            case Phase::kConfirming: {
+                // One byte at a time: each answer is matched to the one frame it can answer.
+                const char byte = m_pending.front();
                 m_pending.remove(0, 1);
-                OnAnswer(answer);
+                OnDownloadByte(byte);
                 break;
             }
-            case Phase::kPausing:
-                // Every page is acknowledged by now; whatever a target says to the end marker changes
-                // nothing.
-                if (m_releasing) {
-                    m_pending.clear();
-                    return;
-                }
-                Fail(FailReason::kUnexpectedReply,
-                     QStringLiteral("从机在一页发完之前就应答了 %1，通信已失步。").arg(HexText(m_pending)));
-                return;
         }
     }
 }
 
 void FlashSession::OnGreeting() {
-    m_greetingTimer.stop();
+    m_greetingWait.Stop();
     ++m_board;
     m_sink.Report(Event(FlashEvent::Type::kGreeted));
     m_wire.AnswerGreeting();
     m_phase = Phase::kIdentifying;
-    ExpectReply();
+    m_replyWait.Start(m_limits.reply);
 }
 
 void FlashSession::OnIdentification(const QByteArray& reply) {
-    m_replyTimer.stop();
+    m_replyWait.Stop();
     const Identification identification = ReadIdentification(reply);
     if (!identification.Accepted()) {
         Fail(FailReason::kUnknownKind,
@@ -129,111 +113,50 @@ void FlashSession::OnIdentification(const QByteArray& reply) {
                                          .arg(*m_limits.kind));
         return;
     }
-    if (m_image.size() > kind.capacity) {
+    if (m_download.ImageLength > kind.capacity) {
         Fail(FailReason::kImageTooBig, QStringLiteral("映像有 %1 字节，超过从机容量 %2 字节，未开始下载。")
-                                           .arg(m_image.size())
+                                           .arg(m_download.ImageLength)
                                            .arg(kind.capacity));
         return;
     }
-    m_pageSize = kind.pageSize;
+    m_download.PageSize = kind.pageSize;
     StartDownload();
 }
 
-void FlashSession::StartDownload() {
-    m_lastPage = LastPage(static_cast<std::int32_t>(m_image.size()), m_pageSize);
-    m_pageIndex = -1;
-    m_pageResends = 0;
-    m_boardResends = 0;
-    m_releasing = false;
-    m_downloadClock.start();
-    m_wire.SendDownloadCommand();
-    m_phase = Phase::kAwaitingAnswer;
-    ExpectReply();
+void FlashSession::OnReplyTimeout() {
+    const QString what = m_phase == Phase::kIdentifying ? QStringLiteral("识别码")
+                                                        : QStringLiteral("%1的应答").arg(PageText());
+    Fail(FailReason::kReplyTimeout,
+         QStringLiteral("应答超时：%1 毫秒内没有收到%2。").arg(m_replyWait.Limit().count()).arg(what));
 }
 
-void FlashSession::OnAnswer(char answer) {
-    m_replyTimer.stop();
-    const bool accepted = answer == kPageAccepted;
-    if (!accepted && answer != kPageRejected) {
-        Fail(FailReason::kUnexpectedReply,
-             QStringLiteral("等待页应答时收到意外的 %1，通信已失步。").arg(HexText(QByteArray(1, answer))));
+void FlashSession::OnAdapterGone(const QString& error) {
+    if (m_phase == Phase::kFinished || m_phase == Phase::kWaitingPort) return;
+    // Between boards of a loop nothing is lost: the port waits for its adapter to come back.
+    if (m_phase == Phase::kWaitingGreeting && m_limits.loop) {
+        WaitForPort(error);
         return;
     }
-    FlashEvent event = Event(accepted ? FlashEvent::Type::kPageAccepted : FlashEvent::Type::kPageRejected);
-    event.index = m_pageIndex;
-    event.of = PageCount();
-    if (accepted) {
-        event.resends = m_pageResends;
-        event.elapsedMs = m_downloadClock.elapsed();
-        // The answer to the download command itself is no page.
-        if (m_pageIndex >= 0) m_sink.Report(event);
-        ++m_pageIndex;
-        m_pageResends = 0;
-    } else {
-        event.resends = ++m_pageResends;
-        ++m_boardResends;
-        event.elapsedMs = m_downloadClock.elapsed();
-        m_sink.Report(event);
-        if (m_pageResends > m_limits.maxResends) {
-            const QString what =
-                m_pageIndex < 0 ? QStringLiteral("下载命令") : QStringLiteral("第 %1 页").arg(m_pageIndex);
-            Fail(FailReason::kTooManyResends, QStringLiteral("%1被拒收 %2 次，超过上限 %3 次。")
-                                                  .arg(what)
-                                                  .arg(m_pageResends)
-                                                  .arg(m_limits.maxResends));
-            return;
-        }
-    }
-    SendCurrent();
+    Fail(FailReason::kPortLost, error);
 }
 
-void FlashSession::SendCurrent() {
-    // Unlike the window, which waits for the next "!" when its command is refused, the command goes again.
-    if (m_pageIndex < 0) {
-        m_wire.SendDownloadCommand();
-        ExpectReply();
-        return;
-    }
-    const PageStep step = m_wire.BeginPage(m_pageIndex, m_lastPage);
-    m_releasing = step == PageStep::kEndMarker;
-    m_phase = Phase::kPausing;
-    m_pauseClock.start();
-    m_pauseTimer.start(kHeaderToDataPause);
-}
-
-void FlashSession::OnPauseOver() {
-    const auto elapsed = std::chrono::nanoseconds(m_pauseClock.nsecsElapsed());
-    if (elapsed < kHeaderToDataPause) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(kHeaderToDataPause - elapsed);
-        m_pauseTimer.start(left);
-        return;
-    }
-    if (m_releasing) {
-        Release();
-        return;
-    }
-    m_wire.FinishPage(m_image, static_cast<std::int32_t>(m_image.size()), m_pageIndex, m_pageSize);
-    m_phase = Phase::kAwaitingAnswer;
-    ExpectReply();
-}
-
-void FlashSession::Release() {
-    // The end marker has had the same pause as a header, so the target has left its download first.
-    m_wire.SendRelease();
-    ++m_done;
-    FlashEvent event = Event(FlashEvent::Type::kDone);
-    event.of = PageCount();
-    event.resends = m_boardResends;
-    event.elapsedMs = m_downloadClock.elapsed();
+void FlashSession::WaitForPort(const QString& error) {
+    StopWaits();
+    m_phase = Phase::kWaitingPort;
+    m_pending.clear();
+    FlashEvent event = Event(FlashEvent::Type::kWaitingPort);
+    event.message = error;
     m_sink.Report(event);
-    if (m_limits.loop)
-        WaitForBoard();
-    else
-        Finish();
+    m_portRetry.start();
 }
 
-void FlashSession::ExpectReply() {
-    m_replyTimer.start(m_limits.reply);
+void FlashSession::TryPort() {
+    if (!m_link.Open(m_request)) return;
+    m_portRetry.stop();
+    FlashEvent event = Event(FlashEvent::Type::kPortBack);
+    event.device = m_request.device;
+    m_sink.Report(event);
+    WaitForBoard();
 }
 
 void FlashSession::Fail(FailReason reason, const QString& message) {
@@ -245,8 +168,12 @@ void FlashSession::Fail(FailReason reason, const QString& message) {
     event.message = message;
     m_sink.Report(event);
     // A failed board is never released: it would run a program that is half written or not meant for it.
-    const bool portGoesOn = m_limits.loop && reason != FailReason::kPortLost &&
-                            reason != FailReason::kInterrupted && reason != FailReason::kGreetingTimeout;
+    if (reason == FailReason::kPortLost && m_limits.loop) {
+        WaitForPort(message);
+        return;
+    }
+    const bool portGoesOn =
+        m_limits.loop && reason != FailReason::kInterrupted && reason != FailReason::kGreetingTimeout;
     if (portGoesOn)
         WaitForBoard();
     else
@@ -256,7 +183,7 @@ void FlashSession::Fail(FailReason reason, const QString& message) {
 void FlashSession::Interrupt() {
     if (m_phase == Phase::kFinished) return;
     // Between boards of a loop nothing is lost; anywhere else a board was left unflashed.
-    if (m_phase == Phase::kWaitingGreeting && m_limits.loop) {
+    if ((m_phase == Phase::kWaitingGreeting || m_phase == Phase::kWaitingPort) && m_limits.loop) {
         Finish();
         return;
     }
@@ -264,11 +191,17 @@ void FlashSession::Interrupt() {
     Fail(FailReason::kInterrupted, QStringLiteral("被中断（Ctrl-C），该从机未下载完。"));
 }
 
+void FlashSession::StopWaits() {
+    m_greetingWait.Stop();
+    m_replyWait.Stop();
+    m_quietWait.Stop();
+    m_pacer.Cancel();
+    m_portRetry.stop();
+}
+
 void FlashSession::Finish() {
     m_phase = Phase::kFinished;
-    m_greetingTimer.stop();
-    m_replyTimer.stop();
-    m_pauseTimer.stop();
+    StopWaits();
     m_link.Close();
     emit SessionFinished();
 }

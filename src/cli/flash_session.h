@@ -7,6 +7,9 @@
 #include <optional>
 
 #include "cli/flash_event.h"
+#include "protocol/deadline.h"
+#include "protocol/page_flow.h"
+#include "protocol/page_pacer.h"
 #include "protocol/target_wire.h"
 #include "serial/serial_link.h"
 
@@ -21,17 +24,25 @@ struct SessionLimits {
     bool loop = false;
 };
 
-// One port of the command line: waits for a board, greets, identifies and checks it, sends the image,
-// releases it, and in a loop starts over. The bytes go out through the same TargetWire as the window's;
-// what the window leaves to the operator (time-outs, resend limit, capacity) is decided here.
+// After the end marker the line must stay quiet this long (or the reply time-out, if shorter) before a
+// board counts as done: long enough for an answer still in flight behind the last frame to arrive.
+constexpr std::chrono::milliseconds kEndMarkerQuiet{200};
+// How often a port whose adapter vanished in a loop is tried again.
+constexpr std::chrono::milliseconds kPortRetry{500};
+
+// One port of the command line: waits for a board, greets, identifies and checks it, sends the image
+// through the page flow the window drives too, releases it, and in a loop starts over. Every answer is
+// matched to the frame it answers; what the window leaves to the operator (time-outs, resend limit,
+// capacity, a board that says more than it should) is decided here.
 class FlashSession : public QObject {
     Q_OBJECT
   public:
-    FlashSession(QString port, SerialLink& link, const QByteArray& image, const SessionLimits& limits,
-                 FlashSink& sink);
+    // The port is open already; `request` is what reopens it when its adapter comes back in a loop.
+    FlashSession(QString port, PortRequest request, SerialLink& link, const QByteArray& image,
+                 const SessionLimits& limits, FlashSink& sink);
 
-    void Start();      // the port is open
-    void Interrupt();  // Ctrl-C: a board mid-way counts as failed; the port is closed
+    void Start();
+    void Interrupt();  // a board mid-way counts as failed; the port is closed
     bool Finished() const { return m_phase == Phase::kFinished; }
     int Done() const { return m_done; }
     int Failed() const { return m_failed; }
@@ -40,46 +51,60 @@ class FlashSession : public QObject {
     void SessionFinished();
 
   private:
-    enum class Phase { kWaitingGreeting, kIdentifying, kAwaitingAnswer, kPausing, kFinished };
+    enum class Phase {
+        kWaitingGreeting,
+        kIdentifying,
+        kAwaitingAnswer,  // a frame (or the download command) is out and unanswered
+        kPausing,         // a header is out, its data frame not yet
+        kConfirming,      // the end marker is out; the line must stay quiet
+        kWaitingPort,
+        kFinished
+    };
 
     void OnData();
     void OnGreeting();
     void OnIdentification(const QByteArray& reply);
-    void OnAnswer(char answer);
     void StartDownload();
-    void SendCurrent();
-    void OnPauseOver();
+    void OnDownloadByte(char byte);
+    void OnAnswer(char answer);
+    void OnRejected();
+    void OnConfirmingByte(char byte);
+    void SendOut(const Outgoing& out);
+    void OnFrameSent();
     void Release();
     void WaitForBoard();
+    void WaitForPort(const QString& error);
+    void TryPort();
+    void OnAdapterGone(const QString& error);
+    void OnReplyTimeout();
     void Fail(FailReason reason, const QString& message);
     void Finish();
-    void ExpectReply();
+    void StopWaits();
     FlashEvent Event(FlashEvent::Type type) const;
-    std::int32_t PageCount() const { return m_lastPage + 1; }
+    QString PageText() const;
 
     QString m_port;
+    PortRequest m_request;
     SerialLink& m_link;
     TargetWire m_wire;
-    const QByteArray& m_image;
+    DownloadState m_download;
+    PageFlow m_flow{m_download};
+    TimedPacer m_pacer;
     SessionLimits m_limits;
     FlashSink& m_sink;
 
     Phase m_phase = Phase::kWaitingGreeting;
     QByteArray m_pending;
-    QTimer m_greetingTimer;
-    QTimer m_replyTimer;
-    QTimer m_pauseTimer;
-    QElapsedTimer m_pauseClock;  // since the header (or end marker) went out
+    Deadline m_greetingWait;
+    Deadline m_replyWait;
+    Deadline m_quietWait;
+    QTimer m_portRetry;
     QElapsedTimer m_downloadClock;
-    bool m_releasing = false;  // the pause after the end marker leads to the release
     int m_board = 0;
     int m_done = 0;
     int m_failed = 0;
-    std::int32_t m_pageSize = 0;
-    std::int32_t m_lastPage = -1;
-    std::int32_t m_pageIndex = -1;
+    int m_endAnswers = 0;  // "!" heard after the end marker
     std::int32_t m_pageResends = 0;
-    std::int32_t m_boardResends = 0;
 };
 
 }  // namespace corvat::cli

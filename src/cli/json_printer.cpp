@@ -23,6 +23,10 @@ QString TypeKey(FlashEvent::Type type) {
             return QStringLiteral("done");
         case FlashEvent::Type::kFailed:
             return QStringLiteral("failed");
+        case FlashEvent::Type::kWaitingPort:
+            return QStringLiteral("waiting_port");
+        case FlashEvent::Type::kPortBack:
+            return QStringLiteral("port_back");
     }
     return QStringLiteral("unknown");
 }
@@ -39,7 +43,11 @@ void JsonPrinter::Report(const FlashEvent& event) {
     if (event.type != FlashEvent::Type::kOpened) object.insert(QStringLiteral("board"), event.board);
     switch (event.type) {
         case FlashEvent::Type::kOpened:
+        case FlashEvent::Type::kPortBack:
             object.insert(QStringLiteral("device"), event.device);
+            break;
+        case FlashEvent::Type::kWaitingPort:
+            object.insert(QStringLiteral("message"), event.message);
             break;
         case FlashEvent::Type::kGreeted:
             break;

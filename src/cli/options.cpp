@@ -24,8 +24,8 @@ QString UsageError(const QString& text) {
 
 }  // namespace
 
-std::chrono::milliseconds FlashOptions::GreetingLimit(int boardsSeen) const {
-    if (loop && boardsSeen > 0 && !greetingTimeoutGiven) return std::chrono::milliseconds::zero();
+std::chrono::milliseconds FlashOptions::GreetingLimit(int /*boardsSeen: every wait of a loop alike*/) const {
+    if (loop && !greetingTimeoutGiven) return std::chrono::milliseconds::zero();
     return greetingTimeout;
 }
 

@@ -10,7 +10,7 @@ namespace corvat::cli {
 struct FlashOptions {
     QString image;
     QStringList ports;  // port texts as the window takes them: COM3, /dev/ttyUSB0
-    // Zero waits for ever. In a loop the wait for the next board has no limit unless one is given.
+    // Zero waits for ever. In a loop no wait for a board has a limit unless one is given.
     std::chrono::seconds greetingTimeout{60};
     bool greetingTimeoutGiven = false;
     std::chrono::milliseconds replyTimeout{2000};

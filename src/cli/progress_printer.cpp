@@ -32,6 +32,10 @@ QString ShortReason(FailReason reason) {
             return QStringLiteral("应答失步");
         case FailReason::kInterrupted:
             return QStringLiteral("已中断");
+        case FailReason::kUnconfirmed:
+            return QStringLiteral("未获确认");
+        case FailReason::kBoardReset:
+            return QStringLiteral("从机重启");
     }
     return {};
 }
@@ -107,6 +111,13 @@ void ProgressPrinter::Report(const FlashEvent& event) {
             line.downloading = false;
             line.state = QStringLiteral("失败：") + ShortReason(event.reason);
             break;
+        case FlashEvent::Type::kWaitingPort:
+            line.downloading = false;
+            line.state = QStringLiteral("串口断开，等待重新接上");
+            break;
+        case FlashEvent::Type::kPortBack:
+            line.state = QStringLiteral("等待从机上电");
+            break;
     }
     if (m_mode == Mode::kTerminal) {
         if (event.type == FlashEvent::Type::kDone && m_loop)
@@ -169,6 +180,12 @@ void ProgressPrinter::ReportPlain(PortLine& line, const FlashEvent& event) {
             return;
         case FlashEvent::Type::kFailed:
             Write(FailureText(event) + QLatin1Char('\n'));
+            return;
+        case FlashEvent::Type::kWaitingPort:
+            Write(QStringLiteral("%1：串口断开（%2），等待重新接上\n").arg(port, event.message));
+            return;
+        case FlashEvent::Type::kPortBack:
+            Write(QStringLiteral("%1：已重新打开 %2，等待从机上电\n").arg(port, event.device));
             return;
     }
 }

@@ -11,7 +11,7 @@ const QString kMessageIdle = QStringLiteral("信息....");
 }  // namespace
 
 Loader::Loader(LoaderState& state, SerialLink& link, LoaderView& view)
-    : m_state(state), m_link(link), m_view(view), m_wire(link) {
+    : m_state(state), m_link(link), m_view(view), m_wire(link), m_flow(state), m_pacer(link) {
     m_dataArrived = QObject::connect(&m_link, &SerialLink::DataArrived, &m_link, [this] { OnComm(); });
     m_adapterGone = QObject::connect(&m_link, &SerialLink::AdapterGone, &m_link,
                                      [this](const QString& error) { OnAdapterGone(error); });

@@ -7,6 +7,8 @@
 
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
+#include "protocol/page_flow.h"
+#include "protocol/page_pacer.h"
 #include "protocol/target_wire.h"
 #include "serial/serial_link.h"
 
@@ -36,7 +38,7 @@ class Loader {
     void IdentifyDevice(const QByteArray& reply);
     void AcceptedPage();
     void RejectedPage();
-    void SendPage(std::int32_t pageIndex);
+    void SendPage(const Outgoing& out);
     void OnAdapterGone(const QString& error);
     void ResetWindowToReleased();
 
@@ -44,6 +46,8 @@ class Loader {
     SerialLink& m_link;
     LoaderView& m_view;
     TargetWire m_wire;
+    PageFlow m_flow;
+    BlockingPacer m_pacer;
     QMetaObject::Connection m_dataArrived;
     QMetaObject::Connection m_adapterGone;
 };

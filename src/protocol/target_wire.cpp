@@ -1,7 +1,5 @@
 #include "protocol/target_wire.h"
 
-#include "protocol/page_frame.h"
-
 namespace corvat {
 
 Reply ClassifyReply(const QByteArray& reply) {
@@ -30,25 +28,6 @@ Identification ReadIdentification(const QByteArray& reply) {
 
 void TargetWire::AnswerGreeting() {
     m_link.WriteText(QString(QLatin1Char(kGreetingAnswer)));
-}
-
-void TargetWire::SendDownloadCommand() {
-    m_link.WriteText(QString(QLatin1Char(kDownloadCommand)));
-}
-
-PageStep TargetWire::BeginPage(std::int32_t pageIndex, std::int32_t lastPage) {
-    if (pageIndex < 0) return PageStep::kNothing;
-    if (pageIndex > lastPage) {
-        m_link.WriteBytes(EndMarker());
-        return PageStep::kEndMarker;
-    }
-    m_link.WriteBytes(PageHeader(pageIndex));
-    return PageStep::kHeader;
-}
-
-void TargetWire::FinishPage(const QByteArray& image, std::int32_t imageLength, std::int32_t pageIndex,
-                            std::int32_t pageSize) {
-    m_link.WriteBytes(DataFrame(image, imageLength, pageIndex, pageSize));
 }
 
 void TargetWire::SendRelease() {
