@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 namespace corvat::cli {
 
@@ -48,6 +49,7 @@ struct FlashSummary {
     int done = 0;
     int failed = 0;
     bool interrupted = false;
+    QString signal;  // the signal that interrupted the run ("SIGHUP"), if one did
     std::int64_t elapsedMs = 0;
 };
 
@@ -63,6 +65,11 @@ class FlashSink {
 QString ClockText(std::int64_t ms);
 
 // Writes the bytes and flushes at once: a reader at the other end of a pipe sees each line when it happens.
+// When stdout's reader has gone (EPIPE), the notice set with OnStdoutBroken runs, once.
 void WriteOut(std::FILE* out, const QByteArray& bytes);
+void OnStdoutBroken(std::function<void()> notice);
+
+// The current time as ISO 8601 UTC with milliseconds: 2026-12-07T23:08:12.123Z.
+QString UtcTimeText();
 
 }  // namespace corvat::cli
