@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/options.h"
 #include "cli/record_sink.h"
 
 namespace corvat::cli {

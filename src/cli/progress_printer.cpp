@@ -291,7 +291,9 @@ void ProgressPrinter::Finish(const FlashSummary& summary) {
               .arg(summary.done)
               .arg(summary.failed)
               .arg(ClockText(summary.elapsedMs))
-              .arg(summary.interrupted ? QStringLiteral("（已中断）") : QString()));
+              .arg(!summary.interrupted       ? QString()
+                   : summary.signal.isEmpty() ? QStringLiteral("（已中断）")
+                                              : QStringLiteral("（因 %1 中断）").arg(summary.signal)));
 }
 
 void ProgressPrinter::Write(const QString& text) {
