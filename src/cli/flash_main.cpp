@@ -61,6 +61,17 @@ qint64 CapacityFor(const FlashOptions& options) {
     return options.kind ? TargetKindFor(static_cast<char>('0' + *options.kind))->capacity : kLargestCapacity;
 }
 
+// The record file, refused where writing it would destroy the image or a trace, or write into a port.
+Result<> OpenRecord(const FlashOptions& options, const QStringList& devices, RecordFile& file) {
+    const QString& path = *options.recordFile;
+    if (const Result<> usable = CheckOutputFile(QStringLiteral("--record"), path, options.image, devices);
+        !usable)
+        return usable;
+    if (!options.traceFile.isEmpty() && SameFileKey(options.traceFile) == SameFileKey(path))
+        return Fail(FailureCode::kUnsafe, QStringLiteral("--record 和 --trace 是同一个文件 %1。").arg(path));
+    return file.Open(path);
+}
+
 }  // namespace
 
 int FlashMain(const QStringList& arguments) {
@@ -91,19 +102,9 @@ int FlashMain(const QStringList& arguments) {
     const QString appDir = AppDir();
     const Result<QStringList> devices = PortDevices(options.ports, appDir);
     if (!devices) return refuse(QStringLiteral("usage"), devices.message());
-    if (options.recordFile) {
-        if (const Result<> usable =
-                CheckOutputFile(QStringLiteral("--record"), *options.recordFile, options.image, *devices);
-            !usable)
-            return refuse(QStringLiteral("record_refused"), usable.message());
-        if (!options.traceFile.isEmpty() &&
-            SameFileKey(options.traceFile) == SameFileKey(*options.recordFile))
-            return refuse(QStringLiteral("record_refused"),
-                          QStringLiteral("--record 和 --trace 是同一个文件 %1。").arg(*options.recordFile));
-    }
     RecordFile recordFile;
     if (options.recordFile)
-        if (const Result<> opened = recordFile.Open(*options.recordFile); !opened)
+        if (const Result<> opened = OpenRecord(options, *devices, recordFile); !opened)
             return refuse(QStringLiteral("record_refused"), opened.message());
     TraceLog trace;
     QString error;

@@ -17,10 +17,6 @@ QString VidPid(const ListedPort& port) {
         .arg(*port.productId, 4, 16, QLatin1Char('0'));
 }
 
-QJsonValue TextOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
 QByteArray JsonLine(const ListedPort& port) {
     const QJsonObject object{{QStringLiteral("event"), QStringLiteral("port")},
                              {QStringLiteral("time"), UtcTimeText()},

@@ -18,11 +18,11 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+}  // namespace
+
 QJsonValue TextOrNull(const QString& text) {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
-
-}  // namespace
 
 RecordFile::~RecordFile() {
     if (m_fd >= 0) ::close(m_fd);

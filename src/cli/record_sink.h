@@ -37,6 +37,9 @@ struct AdapterIdentity {
 };
 using AdapterLookup = std::function<AdapterIdentity(const QString& device)>;
 
+// Null for what the system does not know, so that a reader never mistakes "" for a value.
+QJsonValue TextOrNull(const QString& text);
+
 // One JSON line per board when it ends, done or failed: which firmware went into which board, on which
 // station and adapter, and how it went. The README lists the keys.
 class RecordSink : public FlashSink {

@@ -11,6 +11,7 @@
 #include <QProcess>
 
 #include "cli/record_sink.h"
+#include "json_lines.h"
 #include "support/virtual_target.h"
 
 namespace corvat::test {
@@ -42,10 +43,7 @@ struct FlashProcess {
     }
     QList<QJsonObject> Events() {
         out += process.readAllStandardOutput();
-        QList<QJsonObject> events;
-        for (const QByteArray& line : out.split('\n'))
-            if (!line.isEmpty()) events << QJsonDocument::fromJson(line).object();
-        return events;
+        return JsonLines(out);
     }
     bool Saw(const char* event) {
         for (const QJsonObject& e : Events())

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "hex/intel_hex.h"
+#include "json_lines.h"
 #include "support/virtual_target.h"
 
 namespace corvat::test {
@@ -50,10 +51,7 @@ struct FlashRun {
 
     QList<QJsonObject> Events() {
         out += process.readAllStandardOutput();
-        QList<QJsonObject> events;
-        for (const QByteArray& line : out.split('\n'))
-            if (!line.isEmpty()) events << QJsonDocument::fromJson(line).object();
-        return events;
+        return JsonLines(out);
     }
     int Count(const QString& event) {
         int count = 0;
