@@ -30,13 +30,17 @@ struct FlashProcess {
 
     QString Image() const { return dir.filePath(QStringLiteral("fw.bin")); }
 
-    void Start(const QStringList& options) {
+    // Writes the image and starts the target.
+    void Prepare() {
         QFile image(Image());
         ASSERT_TRUE(image.open(QIODevice::WriteOnly));
         for (int k = 0; k < 300; ++k) image.putChar(static_cast<char>(k * 13));
         image.close();
         QString error;
         ASSERT_TRUE(target.Start(&error)) << error.toStdString();
+    }
+    void Start(const QStringList& options) {
+        Prepare();
         process.start(QStringLiteral(CORVAT_PROGRAM_DIR "/corvat-flash"),
                       QStringList{"--json", "-p", target.LinkPath()} + options + QStringList{Image()});
         ASSERT_TRUE(process.waitForStarted());
@@ -74,6 +78,23 @@ TEST(FlashManners, HangupMidBoardFailsItAsInterruptedAndStillSummarises) {
     EXPECT_EQ(summary[QStringLiteral("signal")].toString(), QStringLiteral("SIGHUP"));
     EXPECT_TRUE(summary[QStringLiteral("interrupted")].toBool());
     EXPECT_FALSE(run.target.HasEvent(QStringLiteral("released: the target runs its program")));
+}
+
+// `| head`: the reader of stdout goes away after the first byte, and the next event finds the pipe broken.
+TEST(FlashManners, ClosedStdoutEndsTheRunAsSigpipeWould) {
+    FlashProcess run({"--manual"});
+    run.Prepare();
+    QProcess shell;
+    shell.start(
+        QStringLiteral("bash"),
+        {"-c",
+         QStringLiteral("'%1' --json -p '%2' '%3' | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}")
+             .arg(QStringLiteral(CORVAT_PROGRAM_DIR "/corvat-flash"), run.target.LinkPath(), run.Image())});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(shell.readAllStandardError());
+    EXPECT_EQ(shell.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("SIGPIPE）"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("因 SIGPIPE 中断"))) << errors.toStdString();
 }
 
 TEST(FlashManners, RecordNamesTheBoardTheImageAndTheOutcome) {
