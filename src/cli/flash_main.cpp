@@ -119,7 +119,7 @@ int FlashMain(const QStringList& arguments) {
     FlashRun run(options, *image, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
     if (!run.OpenPorts(appDir, &error)) return refuse(QStringLiteral("port_not_opened"), error);
     RecordSink record(recordFile, *facts, AdapterIdentityOf, [&](const Failure& failure) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(failure.message));
+        progress.Notice(QStringLiteral("corvat-flash: %1").arg(failure.message));
         if (options.json) json.Error(QStringLiteral("record_failed"), failure.message);
     });
     if (options.recordFile) sinks.Add(&record);

@@ -259,6 +259,13 @@ void ProgressPrinter::Log(const QString& text) {
     Draw();
 }
 
+void ProgressPrinter::Notice(const QString& text) {
+    if (m_mode == Mode::kTerminal)
+        Log(text);
+    else
+        Write(text + QLatin1Char('\n'));
+}
+
 void ProgressPrinter::Draw() {
     const TerminalSize size = m_size();
     const QStringList lines = BlockLines(size);

@@ -29,6 +29,8 @@ class ProgressPrinter : public QObject, public FlashSink {
     void Finish(const FlashSummary& summary) override;
     // Brings the terminal's block up to date; writes nothing when nothing on it changed.
     void Draw();
+    // A failure of the run itself (not of a board), in every mode; on a terminal above the block.
+    void Notice(const QString& text);
 
   private:
     struct PortLine {
