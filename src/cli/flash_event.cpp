@@ -1,5 +1,8 @@
 #include "cli/flash_event.h"
 
+#include <QDateTime>
+#include <cerrno>
+
 namespace corvat::cli {
 
 QString ReasonKey(FailReason reason) {
@@ -48,9 +51,26 @@ QString HexText(char byte) {
     return HexText(QByteArray(1, byte));
 }
 
+namespace {
+std::function<void()> g_stdoutBroken;
+}  // namespace
+
+void OnStdoutBroken(std::function<void()> notice) {
+    g_stdoutBroken = std::move(notice);
+}
+
 void WriteOut(std::FILE* out, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    std::fflush(out);
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, out) == size && std::fflush(out) == 0;
+    if (!written && errno == EPIPE && out == stdout && g_stdoutBroken) {
+        // Once is enough: the run stops, and later lines have nowhere to go anyway.
+        const auto notice = std::exchange(g_stdoutBroken, nullptr);
+        notice();
+    }
+}
+
+QString UtcTimeText() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 }
 
 }  // namespace corvat::cli

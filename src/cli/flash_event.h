@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 namespace corvat::cli {
 
@@ -60,6 +61,7 @@ struct FlashSummary {
     int done = 0;
     int failed = 0;
     bool interrupted = false;
+    QString signal;  // the signal that interrupted the run ("SIGHUP"), if one did
     std::int64_t elapsedMs = 0;
 };
 
@@ -79,6 +81,11 @@ QString HexText(const QByteArray& bytes);
 QString HexText(char byte);
 
 // Writes the bytes and flushes at once: a reader at the other end of a pipe sees each line when it happens.
+// When stdout's reader has gone (EPIPE), the notice set with OnStdoutBroken runs, once.
 void WriteOut(std::FILE* out, const QByteArray& bytes);
+void OnStdoutBroken(std::function<void()> notice);
+
+// The current time as ISO 8601 UTC with milliseconds: 2026-12-07T23:08:12.123Z.
+QString UtcTimeText();
 
 }  // namespace corvat::cli

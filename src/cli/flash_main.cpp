@@ -8,7 +8,10 @@
 #include "cli/flash_run.h"
 #include "cli/image_source.h"
 #include "cli/json_printer.h"
+#include "cli/path_checks.h"
+#include "cli/port_listing.h"
 #include "cli/progress_printer.h"
+#include "cli/record_sink.h"
 #include "protocol/identification.h"
 
 namespace corvat::cli {
@@ -19,58 +22,115 @@ void Print(std::FILE* out, const QString& text) {
     WriteOut(out, text.toUtf8());
 }
 
-ProgressPrinter::Mode ModeFor(const FlashOptions& options, std::FILE* out) {
+// stdout carries JSON or nothing: people read the progress and every failure on stderr.
+ProgressPrinter::Mode ModeFor(const FlashOptions& options) {
     if (options.quiet) return ProgressPrinter::Mode::kQuiet;
-    return ::isatty(::fileno(out)) ? ProgressPrinter::Mode::kTerminal : ProgressPrinter::Mode::kPlain;
+    return ::isatty(STDERR_FILENO) ? ProgressPrinter::Mode::kTerminal : ProgressPrinter::Mode::kPlain;
+}
+
+QString AppDir() {
+    QString appDir = QCoreApplication::applicationDirPath();
+    if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
+    return appDir;
+}
+
+// Everything refused before a board was reached ends here: the text on stderr, and with --json one
+// error event and a summary, so that a program reading stdout always learns how the run ended.
+class Refusal {
+  public:
+    Refusal(bool json, const QElapsedTimer& clock) : m_json(json), m_clock(clock) {}
+
+    int operator()(const QString& reason, const QString& message, const QString& shown = {}) const {
+        Print(stderr, shown.isEmpty() ? QStringLiteral("corvat-flash: %1\n").arg(message) : shown);
+        if (m_json) {
+            JsonPrinter json(stdout);
+            json.Error(reason, message);
+            FlashSummary summary;
+            summary.elapsedMs = m_clock.elapsed();
+            json.Finish(summary);
+        }
+        return kExitUsage;
+    }
+
+  private:
+    bool m_json;
+    const QElapsedTimer& m_clock;
+};
+
+qint64 CapacityFor(const FlashOptions& options) {
+    return options.kind ? TargetKindFor(static_cast<char>('0' + *options.kind))->capacity : kLargestCapacity;
+}
+
+// The record file, refused where writing it would destroy the image or a trace, or write into a port.
+Result<> OpenRecord(const FlashOptions& options, const QStringList& devices, RecordFile& file) {
+    const QString& path = *options.recordFile;
+    if (const Result<> usable = CheckOutputFile(QStringLiteral("--record"), path, options.image, devices);
+        !usable)
+        return usable;
+    if (!options.traceFile.isEmpty() && SameFileKey(options.traceFile) == SameFileKey(path))
+        return Fail(FailureCode::kUnsafe, QStringLiteral("--record 和 --trace 是同一个文件 %1。").arg(path));
+    return file.Open(path);
 }
 
 }  // namespace
 
 int FlashMain(const QStringList& arguments) {
+    QElapsedTimer clock;
+    clock.start();
+    // From the first moment, so that no stop signal ends the program without its summary.
+    StopSignals stop;
     const CommandLine commandLine = ParseCommandLine(arguments);
+    const Refusal refuse(commandLine.json, clock);
     if (!commandLine.options) {
-        Print(commandLine.exitStatus == 0 ? stdout : stderr, commandLine.text);
-        return commandLine.exitStatus;
+        if (commandLine.exitStatus == 0) {
+            Print(stdout, commandLine.text);
+            return 0;
+        }
+        return refuse(QStringLiteral("usage"), commandLine.error, commandLine.text);
     }
     const FlashOptions& options = *commandLine.options;
+    if (options.listPorts) return ListPorts(stdout, options.json);
+
     // No board can hold more than its kind's capacity: an image that fits none fails here, before any port.
-    const qint64 capacity =
-        options.kind ? TargetKindFor(static_cast<char>('0' + *options.kind))->capacity : kLargestCapacity;
-    const Result<QByteArray> image = LoadImage(options.image, capacity);
-    if (!image) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(image.message()));
-        return kExitUsage;
-    }
+    const Result<QByteArray> image = LoadImage(options.image, CapacityFor(options));
+    if (!image) return refuse(QStringLiteral("image_refused"), image.message());
+    const Result<ImageFacts> facts = DescribeImage(options.image, *image);
+    if (!facts) return refuse(QStringLiteral("image_refused"), facts.message());
+    JsonPrinter json(stdout);
+    if (options.json) json.Start(options, *facts);
+
+    const QString appDir = AppDir();
+    const Result<QStringList> devices = PortDevices(options.ports, appDir);
+    if (!devices) return refuse(QStringLiteral("usage"), devices.message());
+    RecordFile recordFile;
+    if (options.recordFile)
+        if (const Result<> opened = OpenRecord(options, *devices, recordFile); !opened)
+            return refuse(QStringLiteral("record_refused"), opened.message());
     TraceLog trace;
     QString error;
-    if (!options.traceFile.isEmpty() && !trace.Open(options.traceFile, &error)) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
-        return kExitUsage;
-    }
+    if (!options.traceFile.isEmpty() && !trace.Open(options.traceFile, &error))
+        return refuse(QStringLiteral("trace_refused"), error);
 
-    // With --json, stdout carries nothing but the events; people read the progress on stderr.
-    std::FILE* humanOut = options.json ? stderr : stdout;
-    const ProgressPrinter::Mode mode = ModeFor(options, options.quiet ? stderr : humanOut);
-    ProgressPrinter progress(mode, options.quiet ? stderr : humanOut, options.ports, options.loop);
-    JsonPrinter json(stdout);
+    ProgressPrinter progress(ModeFor(options), stderr, options.ports, options.loop);
     FanOut sinks;
     if (options.json) sinks.Add(&json);
     sinks.Add(&progress);
 
     FlashRun run(options, *image, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
-    QString appDir = QCoreApplication::applicationDirPath();
-    if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
-    if (!run.OpenPorts(appDir, &error)) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
-        return kExitUsage;
-    }
-    StopSignals stop;
+    if (!run.OpenPorts(appDir, &error)) return refuse(QStringLiteral("port_not_opened"), error);
+    RecordSink record(recordFile, *facts, AdapterIdentityOf, [&](const Failure& failure) {
+        progress.Notice(QStringLiteral("corvat-flash: %1").arg(failure.message));
+        if (options.json) json.Error(QStringLiteral("record_failed"), failure.message);
+    });
+    if (options.recordFile) sinks.Add(&record);
+
     QObject::connect(&stop, &StopSignals::Stop, &run, &FlashRun::Interrupt);
     QObject::connect(&run, &FlashRun::Finished, QCoreApplication::instance(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     run.Start();
     QCoreApplication::exec();
-    return run.ExitStatus();
+    // A board flashed but missing from the record is a failure of the run: the line must not trust it.
+    return std::max(run.ExitStatus(), record.Failed() ? kExitBoardFailed : kExitFlashed);
 }
 
 }  // namespace corvat::cli

@@ -49,9 +49,9 @@ void FlashRun::Start() {
     for (auto& session : m_sessions) session->Start();
 }
 
-void FlashRun::Interrupt() {
-    m_interrupted = true;
-    for (auto& session : m_sessions) session->Interrupt();
+void FlashRun::Interrupt(int signal) {
+    if (m_signal == 0) m_signal = signal;
+    for (auto& session : m_sessions) session->Interrupt(SignalCause(signal));
 }
 
 void FlashRun::OnSessionFinished() {
@@ -64,7 +64,8 @@ void FlashRun::OnSessionFinished() {
         summary.done += session->Done();
         summary.failed += session->Failed();
     }
-    summary.interrupted = m_interrupted;
+    summary.interrupted = m_signal != 0;
+    if (m_signal != 0) summary.signal = SignalName(m_signal);
     summary.elapsedMs = m_clock.elapsed();
     m_sink.Finish(summary);
     emit Finished();
@@ -77,13 +78,44 @@ int FlashRun::ExitStatus() const {
 }
 
 namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 int g_stopWrite = -1;
 
-void OnStopSignal(int) {
-    const char byte = 1;
+void NoteStop(int signal) {
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const auto ignored = ::write(g_stopWrite, &byte, 1);
 }
+
 }  // namespace
+
+QString SignalName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return QStringLiteral("SIGINT");
+        case SIGTERM:
+            return QStringLiteral("SIGTERM");
+        case SIGHUP:
+            return QStringLiteral("SIGHUP");
+        case SIGPIPE:
+            return QStringLiteral("SIGPIPE");
+    }
+    return QStringLiteral("SIG%1").arg(signal);
+}
+
+QString SignalCause(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return QStringLiteral("Ctrl-C");
+        case SIGTERM:
+            return QStringLiteral("收到终止信号 SIGTERM");
+        case SIGHUP:
+            return QStringLiteral("终端已关闭，SIGHUP");
+        case SIGPIPE:
+            return QStringLiteral("标准输出的读取方已关闭，SIGPIPE");
+    }
+    return SignalName(signal);
+}
 
 StopSignals::StopSignals() {
     int fds[2];
@@ -91,19 +123,22 @@ StopSignals::StopSignals() {
     g_stopWrite = fds[1];
     m_notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this, fd = fds[0]] {
-        char drain[16];
-        while (::read(fd, drain, sizeof drain) > 0) {
-        }
-        emit Stop();
+        char numbers[16];
+        ssize_t count = 0;
+        while ((count = ::read(fd, numbers, sizeof numbers)) > 0)
+            for (ssize_t i = 0; i < count; ++i) emit Stop(numbers[i]);
     });
     struct sigaction action {};
-    action.sa_handler = OnStopSignal;
+    action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);
-    for (const int stop : {SIGINT, SIGTERM}) ::sigaction(stop, &action, nullptr);
+    for (const int stop : kStopSignals) ::sigaction(stop, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    OnStdoutBroken([] { NoteStop(SIGPIPE); });
 }
 
 StopSignals::~StopSignals() {
-    for (const int stop : {SIGINT, SIGTERM}) std::signal(stop, SIG_DFL);
+    OnStdoutBroken(nullptr);
+    for (const int stop : kStopSignals) std::signal(stop, SIG_DFL);
 }
 
 }  // namespace corvat::cli

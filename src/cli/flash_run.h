@@ -22,7 +22,8 @@ class FlashRun : public QObject {
     // and returns false with the port and the serial layer's text in *error.
     bool OpenPorts(const QString& appDir, QString* error);
     void Start();
-    void Interrupt();
+    // A stop signal: boards mid-way fail as interrupted, named after the signal.
+    void Interrupt(int signal);
     int ExitStatus() const;
 
   signals:
@@ -38,11 +39,13 @@ class FlashRun : public QObject {
     std::vector<std::unique_ptr<TracedLink>> m_links;
     std::vector<std::unique_ptr<FlashSession>> m_sessions;
     QElapsedTimer m_clock;
-    bool m_interrupted = false;
+    int m_signal = 0;  // the signal that interrupted the run, 0 for none
     bool m_finished = false;
 };
 
-// SIGINT and SIGTERM as a Qt notice: the handler only writes to a pipe that the event loop watches.
+// SIGINT, SIGTERM and SIGHUP as a Qt notice: the handler only writes the signal's number to a pipe that
+// the event loop watches. SIGPIPE's default death is turned off: a write to stdout that finds its reader
+// gone (EPIPE) stops the run the same way, so the boards are failed and the summary still tried.
 class StopSignals : public QObject {
     Q_OBJECT
   public:
@@ -50,10 +53,15 @@ class StopSignals : public QObject {
     ~StopSignals() override;
 
   signals:
-    void Stop();
+    void Stop(int signal);
 
   private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
+
+// "SIGHUP" and the like.
+QString SignalName(int signal);
+// Why the run stopped, in the operator's words: "Ctrl-C", "终端已关闭（SIGHUP）".
+QString SignalCause(int signal);
 
 }  // namespace corvat::cli

@@ -180,7 +180,7 @@ void FlashSession::Fail(FailReason reason, const QString& message) {
         Finish();
 }
 
-void FlashSession::Interrupt() {
+void FlashSession::Interrupt(const QString& cause) {
     if (m_phase == Phase::kFinished) return;
     // Between boards of a loop nothing is lost; anywhere else a board was left unflashed.
     if ((m_phase == Phase::kWaitingGreeting || m_phase == Phase::kWaitingPort) && m_limits.loop) {
@@ -188,7 +188,7 @@ void FlashSession::Interrupt() {
         return;
     }
     m_limits.loop = false;
-    Fail(FailReason::kInterrupted, QStringLiteral("被中断（Ctrl-C），该从机未下载完。"));
+    Fail(FailReason::kInterrupted, QStringLiteral("被中断（%1），该从机未下载完。").arg(cause));
 }
 
 void FlashSession::StopWaits() {

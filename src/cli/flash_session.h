@@ -41,8 +41,9 @@ class FlashSession : public QObject {
     FlashSession(QString port, PortRequest request, SerialLink& link, const QByteArray& image,
                  const SessionLimits& limits, FlashSink& sink);
 
-    void Start();
-    void Interrupt();  // a board mid-way counts as failed; the port is closed
+    void Start();  // the port is open
+    // A stop signal, cause its words: a board mid-way counts as failed; the port is closed.
+    void Interrupt(const QString& cause);
     bool Finished() const { return m_phase == Phase::kFinished; }
     int Done() const { return m_done; }
     int Failed() const { return m_failed; }

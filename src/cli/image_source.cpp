@@ -1,5 +1,7 @@
 #include "cli/image_source.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <span>
 
 #include "hex/intel_hex.h"
@@ -48,6 +50,15 @@ Result<QByteArray> LoadImage(const QString& path, qint64 maxBytes) {
                            .arg(maxBytes),
                        FailureCode::kTooLarge);
     return bytes;
+}
+
+Result<ImageFacts> DescribeImage(const QString& path, const QByteArray& image) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return Fail(FailureCode::kIo,
+                    QStringLiteral("无法读取映像文件 %1：%2").arg(path, file.errorString()));
+    return ImageFacts{path, file.size(), QString::fromLatin1(hash.result().toHex()), image.size()};
 }
 
 }  // namespace corvat::cli

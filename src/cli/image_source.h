@@ -16,4 +16,14 @@ constexpr qint64 kLargestHexText = qint64{4} << 20;
 // names the file.
 Result<QByteArray> LoadImage(const QString& path, qint64 maxBytes);
 
+// What identifies the image file as given, so that a record shows which firmware went into a board.
+struct ImageFacts {
+    QString name;      // as given on the command line
+    qint64 size = 0;   // of the file as given (the HEX text for a .hex)
+    QString sha256;    // of that file, lower-case hex as sha256sum prints it
+    qint64 bytes = 0;  // of the flat image that is downloaded
+};
+
+Result<ImageFacts> DescribeImage(const QString& path, const QByteArray& image);
+
 }  // namespace corvat::cli

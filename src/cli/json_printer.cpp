@@ -1,5 +1,6 @@
 #include "cli/json_printer.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -31,7 +32,8 @@ QString TypeKey(FlashEvent::Type type) {
     return QStringLiteral("unknown");
 }
 
-void Print(std::FILE* out, const QJsonObject& object) {
+void Print(std::FILE* out, QJsonObject object) {
+    object.insert(QStringLiteral("time"), UtcTimeText());
     WriteOut(out, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
@@ -77,12 +79,40 @@ void JsonPrinter::Report(const FlashEvent& event) {
     Print(m_out, object);
 }
 
+void JsonPrinter::Start(const FlashOptions& options, const ImageFacts& image) {
+    const QJsonObject limits{
+        {QStringLiteral("greeting_timeout_s"), static_cast<qint64>(options.greetingTimeout.count())},
+        {QStringLiteral("greeting_timeout_given"), options.greetingTimeoutGiven},
+        {QStringLiteral("reply_timeout_ms"), static_cast<qint64>(options.replyTimeout.count())},
+        {QStringLiteral("max_resends"), options.maxResends},
+        {QStringLiteral("kind"), options.kind ? QJsonValue(*options.kind) : QJsonValue()},
+        {QStringLiteral("loop"), options.loop}};
+    Print(m_out, QJsonObject{{QStringLiteral("event"), QStringLiteral("start")},
+                             {QStringLiteral("schema"), kJsonSchemaVersion},
+                             {QStringLiteral("program"), QStringLiteral("corvat-flash")},
+                             {QStringLiteral("version"), QStringLiteral(CORVAT_VERSION)},
+                             {QStringLiteral("image"), image.name},
+                             {QStringLiteral("image_size"), image.size},
+                             {QStringLiteral("image_sha256"), image.sha256},
+                             {QStringLiteral("image_bytes"), image.bytes},
+                             {QStringLiteral("ports"), QJsonArray::fromStringList(options.ports)},
+                             {QStringLiteral("limits"), limits}});
+}
+
 void JsonPrinter::Finish(const FlashSummary& summary) {
-    Print(m_out, QJsonObject{{QStringLiteral("event"), QStringLiteral("summary")},
-                             {QStringLiteral("done"), summary.done},
-                             {QStringLiteral("failed"), summary.failed},
-                             {QStringLiteral("interrupted"), summary.interrupted},
-                             {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}});
+    QJsonObject object{{QStringLiteral("event"), QStringLiteral("summary")},
+                       {QStringLiteral("done"), summary.done},
+                       {QStringLiteral("failed"), summary.failed},
+                       {QStringLiteral("interrupted"), summary.interrupted},
+                       {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}};
+    if (!summary.signal.isEmpty()) object.insert(QStringLiteral("signal"), summary.signal);
+    Print(m_out, object);
+}
+
+void JsonPrinter::Error(const QString& reason, const QString& message) {
+    Print(m_out, QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
+                             {QStringLiteral("reason"), reason},
+                             {QStringLiteral("message"), message}});
 }
 
 }  // namespace corvat::cli

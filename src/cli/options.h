@@ -20,6 +20,8 @@ struct FlashOptions {
     bool json = false;
     bool quiet = false;
     QString traceFile;
+    std::optional<QString> recordFile;  // given, even as an empty name, which is refused later
+    bool listPorts = false;
 
     // The greeting time-out that applies to the board after `boardsSeen` boards on a port.
     std::chrono::milliseconds GreetingLimit(int boardsSeen) const;
@@ -30,6 +32,8 @@ struct CommandLine {
     std::optional<FlashOptions> options;
     QString text;  // help or version (stdout), or the usage error (stderr)
     int exitStatus = 0;
+    QString error;      // the usage error alone, for the JSON error event
+    bool json = false;  // --json was asked for, even on a command line that is otherwise refused
 };
 
 constexpr int kExitFlashed = 0;
@@ -37,6 +41,13 @@ constexpr int kExitBoardFailed = 1;
 constexpr int kExitUsage = 2;
 
 CommandLine ParseCommandLine(const QStringList& arguments);
+
+// The shortest reply time-out that can be kept: the largest kind's page frame takes this long on the
+// 9600-baud line before its answer can even begin.
+std::chrono::milliseconds MinimumReplyTimeout();
+
+// A -p text must be COM1 to COM255 or an absolute device path; the refusal shows both forms.
+std::optional<QString> PortFormRefusal(const QString& portText);
 QString HelpText();
 
 }  // namespace corvat::cli

@@ -5,8 +5,9 @@ namespace corvat::cli {
 namespace {
 
 constexpr int kBarCells = 24;
+constexpr int kStateCells = 18;  // the longest state, so that the bars of all ports line up
 constexpr int kRedrawMs = 100;
-// Escape sequences of any ANSI terminal: move up, clear the line, clear below, line wrap off and on.
+// Escape sequences of any ANSI terminal: move up and down, clear the line, clear below, line wrap off and on.
 const char* const kClearLine = "\r\x1b[2K";
 const char* const kClearBelow = "\x1b[J";
 const char* const kWrapOff = "\x1b[?7l";
@@ -49,10 +50,20 @@ std::int64_t LeftMs(std::int64_t elapsedMs, std::int32_t pages, std::int32_t of)
     return elapsedMs * (of - pages) / pages;
 }
 
+QString Up(qsizetype lines) {
+    return QStringLiteral("\x1b[%1A").arg(lines);
+}
+
+QString Down(qsizetype lines) {
+    return QStringLiteral("\x1b[%1B").arg(lines);
+}
+
 }  // namespace
 
-ProgressPrinter::ProgressPrinter(Mode mode, std::FILE* out, const QStringList& ports, bool loop)
-    : m_mode(mode), m_out(out), m_loop(loop) {
+ProgressPrinter::ProgressPrinter(Mode mode, std::FILE* out, const QStringList& ports, bool loop,
+                                 SizeSource size)
+    : m_mode(mode), m_out(out), m_loop(loop), m_size(std::move(size)) {
+    if (!m_size) m_size = [out] { return TerminalSizeOf(out); };
     for (const QString& port : ports) {
         PortLine& line = m_lines.emplace_back();
         line.port = port;
@@ -80,6 +91,8 @@ void ProgressPrinter::Report(const FlashEvent& event) {
         case FlashEvent::Type::kOpened:
             break;
         case FlashEvent::Type::kGreeted:
+            line.busy = true;
+            line.lastFailed = false;
             line.state = QStringLiteral("联接中");
             line.pages = line.of = line.resends = 0;
             line.lastMs = 0;
@@ -101,14 +114,15 @@ void ProgressPrinter::Report(const FlashEvent& event) {
             break;
         case FlashEvent::Type::kDone:
             ++line.done;
-            line.downloading = false;
+            line.busy = line.downloading = false;
             line.pages = line.of = event.of;
             line.lastMs = event.elapsedMs;
             line.state = m_loop ? QStringLiteral("完成，等待下一块") : QStringLiteral("完成");
             break;
         case FlashEvent::Type::kFailed:
             ++line.failed;
-            line.downloading = false;
+            line.busy = line.downloading = false;
+            line.lastFailed = true;
             line.state = QStringLiteral("失败：") + ShortReason(event.reason);
             break;
         case FlashEvent::Type::kWaitingPort:
@@ -206,27 +220,89 @@ QString ProgressPrinter::CountsText(const PortLine& line) const {
 }
 
 QString ProgressPrinter::LineText(const PortLine& line) const {
-    QString text = line.port.leftJustified(m_portWidth) + QStringLiteral("  ") + CountsText(line);
+    // The state comes first: on a narrow terminal the end of the line is what is cut off.
+    QString text = line.port.leftJustified(m_portWidth) + QStringLiteral("  ") +
+                   PadWidth(line.state, kStateCells) + QStringLiteral("  ") + CountsText(line);
     if (m_loop)
         text +=
             QStringLiteral("  第 %1 块（成功 %2，失败 %3）").arg(line.board).arg(line.done).arg(line.failed);
-    return text + QStringLiteral("  ") + line.state;
+    return text;
+}
+
+QString ProgressPrinter::CompactSummary() const {
+    int busy = 0;
+    int failed = 0;
+    int done = 0;
+    for (const PortLine& line : m_lines) {
+        busy += line.busy;
+        failed += line.lastFailed;
+        done += line.done;
+    }
+    const int waiting = static_cast<int>(m_lines.size()) - busy - failed;
+    return QStringLiteral("%1 个串口：%2 个进行中，%3 个等待，%4 个失败；已完成 %5 块")
+        .arg(m_lines.size())
+        .arg(busy)
+        .arg(waiting)
+        .arg(failed)
+        .arg(done);
+}
+
+QStringList ProgressPrinter::BlockLines(const TerminalSize& size) const {
+    // One row stays free for the cursor below the block: a block as high as the terminal would scroll.
+    const qsizetype rows = std::max(1, size.rows - 1);
+    QStringList lines;
+    if (static_cast<qsizetype>(m_lines.size()) <= rows) {
+        for (const PortLine& line : m_lines) lines << LineText(line);
+    } else {
+        lines << CompactSummary();
+        qsizetype left = 0;
+        for (const PortLine& line : m_lines) {
+            if (!line.busy && !line.lastFailed) continue;
+            if (lines.size() < rows)
+                lines << LineText(line);
+            else
+                ++left;
+        }
+        if (left > 0) lines.back() = QStringLiteral("……另有 %1 个串口进行中或失败").arg(left + 1);
+    }
+    for (QString& line : lines) line = FitWidth(line, size.columns);
+    return lines;
 }
 
 void ProgressPrinter::Log(const QString& text) {
-    if (m_drawn > 0) Write(QStringLiteral("\x1b[%1A").arg(m_drawn) + QLatin1String(kClearBelow));
-    m_drawn = 0;
+    if (!m_shown.isEmpty()) Write(Up(m_shown.size()) + QLatin1String(kClearBelow));
+    m_shown.clear();
     Write(text + QLatin1Char('\n'));
     Draw();
 }
 
+void ProgressPrinter::Notice(const QString& text) {
+    if (m_mode == Mode::kTerminal)
+        Log(text);
+    else
+        Write(text + QLatin1Char('\n'));
+}
+
 void ProgressPrinter::Draw() {
+    const TerminalSize size = m_size();
+    const QStringList lines = BlockLines(size);
+    const bool whole = size != m_shownSize || lines.size() != m_shown.size();
+    if (!whole && lines == m_shown) return;
     QString block = QLatin1String(kWrapOff);
-    if (m_drawn > 0) block += QStringLiteral("\x1b[%1A").arg(m_drawn);
-    for (const PortLine& line : m_lines)
-        block += QLatin1String(kClearLine) + LineText(line) + QLatin1Char('\n');
+    if (whole) {
+        if (!m_shown.isEmpty()) block += Up(m_shown.size());
+        for (const QString& line : lines) block += QLatin1String(kClearLine) + line + QLatin1Char('\n');
+        block += QLatin1String(kClearBelow);
+    } else {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i] == m_shown[i]) continue;
+            const qsizetype up = lines.size() - i;
+            block += Up(up) + QLatin1String(kClearLine) + lines[i] + QLatin1Char('\r') + Down(up);
+        }
+    }
     Write(block + QLatin1String(kWrapOn));
-    m_drawn = static_cast<int>(m_lines.size());
+    m_shown = lines;
+    m_shownSize = size;
 }
 
 void ProgressPrinter::Finish(const FlashSummary& summary) {
@@ -239,7 +315,9 @@ void ProgressPrinter::Finish(const FlashSummary& summary) {
               .arg(summary.done)
               .arg(summary.failed)
               .arg(ClockText(summary.elapsedMs))
-              .arg(summary.interrupted ? QStringLiteral("（已中断）") : QString()));
+              .arg(!summary.interrupted       ? QString()
+                   : summary.signal.isEmpty() ? QStringLiteral("（已中断）")
+                                              : QStringLiteral("（因 %1 中断）").arg(summary.signal)));
 }
 
 void ProgressPrinter::Write(const QString& text) {

@@ -8,10 +8,17 @@
 namespace corvat {
 
 std::optional<std::uint8_t> PortNumberFromText(const QString& portText) {
-    if (portText.isEmpty()) return std::nullopt;
-    const QChar last = portText.back();
-    if (last < QLatin1Char('0') || last > QLatin1Char('9')) return std::nullopt;
-    return static_cast<std::uint8_t>(last.unicode() - u'0');
+    qsizetype first = portText.size();
+    while (first > 0 && portText[first - 1] >= QLatin1Char('0') && portText[first - 1] <= QLatin1Char('9'))
+        --first;
+    const qsizetype digits = portText.size() - first;
+    if (digits == 0) return std::nullopt;
+    if (digits == 1) return static_cast<std::uint8_t>(portText.back().unicode() - u'0');
+    // Taking COM1 for COM11 opens the wrong board, so a longer number counts whole; one that no byte can
+    // carry names no port at all.
+    const uint number = portText.mid(first).toUInt();
+    if (number > kLargestPortNumber) return std::nullopt;
+    return static_cast<std::uint8_t>(number);
 }
 
 QString PortTextRefusal(const QString& portText) {
@@ -46,10 +53,12 @@ QString DeviceForPort(const QString& portText, std::uint8_t portNumber, const QS
 
 QString MissingPortHint(const QString& portText, std::uint8_t portNumber, const QString& device) {
     if (portText.startsWith(QLatin1Char('/'))) return QStringLiteral("找不到串口设备 %1。").arg(portText);
-    // "COM10" or "ttyUSB0" are not opened by their name: only the last digit counts, which the operator
-    // may not expect, so the message says what the text was taken for.
+    // "ttyUSB0" is not opened by its name: only its number counts, which the operator may not expect, so
+    // the message says what the text was taken for.
     const QString taken =
-        QStringLiteral("端口名称“%1”的末位数字被当作端口号：%2 号端口").arg(portText).arg(portNumber);
+        QStringLiteral("端口名称“%1”的%2被当作端口号：%3 号端口")
+            .arg(portText, portNumber > 9 ? QStringLiteral("末尾数字") : QStringLiteral("末位数字"))
+            .arg(portNumber);
     const QString other = QStringLiteral("要打开其他设备，请填写以 / 开头的设备路径。");
     if (portNumber == 0) return taken + QStringLiteral("不存在（端口号从 1 开始）。") + other;
     return taken + QStringLiteral("（设备 %1）不存在。").arg(device) + other;

@@ -10,8 +10,11 @@
 
 namespace corvat {
 
-// The port number carried by the last character of a port text ("COM3" gives 3); none when the text is
-// empty or ends in anything but an ASCII decimal digit.
+constexpr unsigned kLargestPortNumber = 255;
+
+// The port number at the end of a port text: a single last digit gives its value ("COM3" gives 3, "COM0"
+// gives 0), a number of two or more digits counts whole ("COM11" gives 11). None when the text is empty,
+// ends in anything but an ASCII decimal digit, or ends in a number beyond kLargestPortNumber.
 std::optional<std::uint8_t> PortNumberFromText(const QString& portText);
 
 // Why a port text that names no port (empty, or no last digit) and is no device path is refused.

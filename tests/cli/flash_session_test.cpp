@@ -117,7 +117,8 @@ const Row kRows[] = {
      "< W H0 F0 < W H0 F0 H1 F1 H2 F2 M E",
      "failed 1 board_reset done 2",
      [](Rig& r) {
-         r.Answer("!"), r.Answer(">"), r.link.Receive("0xg"), r.Download(), r.session->Interrupt();
+         r.Answer("!"), r.Answer(">"), r.link.Receive("0xg"), r.Download(),
+             r.session->Interrupt(QStringLiteral("SIGINT"));
      },
      true},
     {"InterruptBetweenBoards",
@@ -127,7 +128,7 @@ const Row kRows[] = {
      "done 1",
      [](Rig& r) {
          ASSERT_TRUE(WaitFor([&] { return !r.sink.outcomes.isEmpty(); }));
-         r.session->Interrupt();
+         r.session->Interrupt(QStringLiteral("SIGINT"));
      },
      true},
     {"LostPortComesBackForTheNextBoard",
@@ -143,7 +144,7 @@ const Row kRows[] = {
          ASSERT_TRUE(WaitFor([&] { return r.link.events.filter("Open(").size() >= 3; }, 10s));
          r.link.openError.clear();
          ASSERT_TRUE(WaitFor([&] { return r.sink.outcomes.contains("port_back"); }, 10s));
-         r.Greet(), r.Download(), r.session->Interrupt();
+         r.Greet(), r.Download(), r.session->Interrupt(QStringLiteral("SIGINT"));
      },
      true,
      "拔出"},

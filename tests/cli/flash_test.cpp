@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "hex/intel_hex.h"
+#include "json_lines.h"
 #include "support/virtual_target.h"
 
 namespace corvat::test {
@@ -50,10 +51,7 @@ struct FlashRun {
 
     QList<QJsonObject> Events() {
         out += process.readAllStandardOutput();
-        QList<QJsonObject> events;
-        for (const QByteArray& line : out.split('\n'))
-            if (!line.isEmpty()) events << QJsonDocument::fromJson(line).object();
-        return events;
+        return JsonLines(out);
     }
     int Count(const QString& event) {
         int count = 0;
@@ -169,7 +167,11 @@ TEST_P(FlashTest, Scenario) {
 
     const QList<QJsonObject> events = run.Events();
     if (scenario.exitStatus == 2) {
-        EXPECT_TRUE(events.isEmpty());
+        // A refusal still tells a program reading stdout why, and ends with the summary.
+        ASSERT_EQ(events.size(), 2);
+        EXPECT_EQ(events[0][QStringLiteral("event")].toString(), QStringLiteral("error"));
+        EXPECT_EQ(events[0][QStringLiteral("reason")].toString(), QStringLiteral("image_refused"));
+        EXPECT_EQ(events[1][QStringLiteral("event")].toString(), QStringLiteral("summary"));
         EXPECT_TRUE(errors.contains(QStringLiteral("第 1 行"))) << errors.toStdString();
         EXPECT_TRUE(run.targets[0]->Received().isEmpty());
         return;

@@ -31,7 +31,10 @@ TEST_P(PortNumberTest, TakesTheLastCharacter) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, PortNumberTest,
                          ::testing::Values(PortRow{"Com1", "COM1", 1}, PortRow{"Com6", "COM6", 6},
-                                           PortRow{"Com10GivesZero", "COM10", 0},
+                                           PortRow{"Com10CountsWhole", "COM10", 10},
+                                           PortRow{"Com11CountsWhole", "COM11", 11},
+                                           PortRow{"Com255", "COM255", 255}, PortRow{"Com256", "COM256", -1},
+                                           PortRow{"Com0", "COM0", 0}, PortRow{"Zero", "0", 0},
                                            PortRow{"TypedCom8", "COM8", 8}, PortRow{"Empty", "", -1},
                                            PortRow{"LetterLast", "COMx", -1}, PortRow{"NoNumber", "COM", -1},
                                            PortRow{"TrailingBlank", "COM1 ", -1},

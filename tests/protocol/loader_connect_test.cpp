@@ -61,7 +61,8 @@ TEST_P(FailedOpen, ShowsTheLinksTextAloneAndStillResetsTheReplyState) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, FailedOpen,
-    ::testing::Values(FailedOpenRow{"ComTen", "COM10", "/dev/ttyS-1", 0},
+    ::testing::Values(FailedOpenRow{"ComTen", "COM10", "/dev/ttyS9", 10},
+                      FailedOpenRow{"ComZero", "COM0", "/dev/ttyS-1", 0},
                       FailedOpenRow{"DeviceNameEndingInZero", "ttyUSB0", "/dev/ttyS-1", 0},
                       FailedOpenRow{"ComFive", "COM5", "/dev/ttyS4", 5},
                       FailedOpenRow{"MissingPath", "/dev/corvat-none", "/dev/corvat-none", 0}),
