@@ -74,14 +74,6 @@ QString Hex4(quint16 value) {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
 }
 
-QString ShellQuoted(const QString& text) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@%+,=-]+$"));
-    if (plain.match(text).hasMatch()) return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
 QStringList BusyText(const PortRequest& request, const Surroundings& around) {
     const QString& device = request.device;
     const QString canonical = QFileInfo(device).canonicalFilePath();

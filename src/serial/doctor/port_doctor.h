@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "platform/shell_quote.h"
 #include "serial/port_list.h"
 #include "serial/serial_link.h"
 
@@ -46,10 +47,6 @@ OpenFault ClassifyOpenFault(QSerialPort::SerialPortError error, const QString& e
 
 // The cause and the fix, one paragraph a line; empty when there is nothing useful to add.
 QString Diagnose(const PortRequest& request, OpenFault fault, const Surroundings& around);
-
-// The text as one word for a POSIX shell, quoted only where needed, so that every command the advice
-// suggests pastes as it reads, whatever a path contains.
-QString ShellQuoted(const QString& text);
 
 // The folder in which the advice puts a port's COMn link: <appDir>ports/.
 QString LinkFolderForAdvice(const QString& appDir);
