@@ -55,10 +55,17 @@ int main() {
         QString value;
         const double read = MedianMilliseconds(
             [&] { value = ReadIniValue(QStringLiteral("System"), QStringLiteral("Comm"), QString(), path); });
+        bool written = true;
         const double write = MedianMilliseconds([&] {
-            WriteProfileString(path, QStringLiteral("System"), QStringLiteral("Comm"),
-                               QStringLiteral("COM3"));
+            written = WriteProfileString(path, QStringLiteral("System"), QStringLiteral("Comm"),
+                                         QStringLiteral("COM3"))
+                          .ok() &&
+                      written;
         });
+        if (!written) {
+            std::printf("the write failed\n");
+            return 1;
+        }
         if (value != QStringLiteral("COM3")) {
             std::printf("wrong value read: %s\n", qPrintable(value));
             return 1;

@@ -7,6 +7,7 @@
 #include "app/qt_dialogs.h"
 #include "platform/program_places.h"
 #include "platform/program_starter.h"
+#include "platform/settings_folder.h"
 
 namespace {
 
@@ -36,13 +37,13 @@ int main(int argc, char* argv[]) {
     const std::string programDir =
         QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
     const corvat::ProgramPlaces places = corvat::CurrentPlaces(programDir);
-    corvat::PrepareSettingsFile(places, programDir);
     corvat::DetachedProgramStarter starter;
     corvat::QtDialogs dialogs;
     corvat::WindowEnvironment environment;
     environment.dialogs = &dialogs;
     environment.starter = &starter;
     environment.settingsFile = QFile::decodeName(QByteArray::fromStdString(places.settingsFile));
+    environment.settingsFolder = corvat::PrepareSettingsFolder(places, programDir);
     corvat::MainWindow window(environment);
     window.Form_Load();  // shows the window
     return app.exec();

@@ -9,10 +9,12 @@
 #include "app/dialogs.h"
 #include "platform/loader_folder.h"
 #include "platform/program_starter.h"
+#include "platform/result.h"
 #include "protocol/loader.h"
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
 #include "serial/serial_link.h"
+#include "settings/module1.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,6 +34,7 @@ struct WindowEnvironment {
     QString programDir;                 // folder of the executable when empty
     QString systemDir;                  // the private folder; the platform's when empty
     QString settingsFile{};             // info.ini in programDir when empty
+    Result<> settingsFolder{};  // refused: settings are neither read nor saved, and the window says why
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests
@@ -84,7 +87,10 @@ class MainWindow : public QWidget, public LoaderView {
     bool ConvertHexImage(const QString& chosenPath);
     void ReadImage(const QString& source);  // read, preview, report, offer to connect
     QString SettingsFile() const;           // the environment's file, or program folder + "info.ini"
-    QString SystemDir();                    // own conversion folder, claimed on first use; empty when refused
+    // A stored setting, and saving one; nothing is read or written when the settings folder was refused.
+    IniValue ReadSetting(const QString& key) const;
+    Result<> SaveSetting(const QString& key, const QByteArray& bytes);
+    QString SystemDir();  // own conversion folder, claimed on first use; empty when refused
 
     // Start-up steps.
     QString ProgramDir() const;  // the environment's folder, or the executable's

@@ -13,7 +13,6 @@
 #include "app/maker.h"
 #include "image/hex_conversion.h"
 #include "platform/system_dir.h"
-#include "settings/module1.h"
 #include "settings/profile_file.h"
 
 namespace corvat {
@@ -25,6 +24,7 @@ const QString kCompanionNotStarted = QStringLiteral("主程序文件Halvek无法
 const QString kCompanionName = QStringLiteral("Halvek.exe");
 const QString kSettingsName = QStringLiteral("info.ini");
 const QString kBrowserOpener = QStringLiteral("xdg-open");
+const QString kSettingsNotSaved = QStringLiteral("设置没有保存：%1");
 
 const QString kSection = QStringLiteral("System");
 const QString kPortKey = QStringLiteral("Comm");
@@ -70,6 +70,16 @@ QString MainWindow::SettingsFile() const {
     return ProgramDir() + QLatin1Char('/') + kSettingsName;
 }
 
+IniValue MainWindow::ReadSetting(const QString& key) const {
+    if (!m_environment.settingsFolder) return {};
+    return ReadIniEntry(kSection, key, QString(), SettingsFile());
+}
+
+Result<> MainWindow::SaveSetting(const QString& key, const QByteArray& bytes) {
+    if (!m_environment.settingsFolder) return m_environment.settingsFolder;
+    return WriteProfileBytes(SettingsFile(), kSection, key, bytes);
+}
+
 // The converter's files go into a folder of this window's own inside the private folder, so that a second
 // loader of the same user cannot load, replace or delete them.
 QString MainWindow::SystemDir() {
@@ -77,9 +87,9 @@ QString MainWindow::SystemDir() {
     QString privateFolder = m_environment.systemDir;
     m_conversionFolderError.clear();
     if (privateFolder.isEmpty()) {
-        const corvat::SystemDir platform = PlatformSystemDir();
-        privateFolder = platform.path;
-        m_conversionFolderError = platform.error;
+        const Result<QString> platform = PlatformSystemDir();
+        if (platform) privateFolder = *platform;
+        m_conversionFolderError = platform ? QString() : platform.message();
     }
     if (m_conversionFolderError.isEmpty()) m_conversionFolderError = m_conversionFolder.Claim(privateFolder);
     return m_conversionFolder.Path();
@@ -87,7 +97,8 @@ QString MainWindow::SystemDir() {
 
 void MainWindow::Form_Load() {
     if (!HasConverter(ProgramDir())) ShowError(kConverterMissing);
-    const IniValue port = ReadIniEntry(kSection, kPortKey, QString(), SettingsFile());
+    if (!m_environment.settingsFolder) ShowError(m_environment.settingsFolder.message());
+    const IniValue port = ReadSetting(kPortKey);
     m_storedPortBytes = port.bytes;
     m_storedPortText = port.text;
     SetPortText(*Combo1, port.text);
@@ -95,7 +106,7 @@ void MainWindow::Form_Load() {
     if (!m_state.AppDir.endsWith(QLatin1Char('/'))) m_state.AppDir += QLatin1Char('/');
     PlaceConverterCopy();
     // Changing the tick raises Check1_Click, which records the value and sets Command1 to match.
-    const std::int16_t style = StyleValue(ReadIniValue(kSection, kStyleKey, QString(), SettingsFile()));
+    const std::int16_t style = StyleValue(ReadSetting(kStyleKey).text);
     Check1->setChecked(style == 1);
     // Any other number once stood for a third, greyed state; setting it raised the Click, whose
     // unticked branch recorded "0". The box cannot show that state, so only the Click's effect remains.
@@ -134,19 +145,18 @@ void MainWindow::Form_Unload() {
     // The folder holds nothing but this window's conversion: its three files and their leftovers.
     m_conversionFolder.Release();
     const QString port = Combo1->currentText();
-    if (port == m_storedPortText) {
-        WriteProfileBytes(SettingsFile(), kSection, kPortKey, m_storedPortBytes);
-    } else {
-        WriteProfileString(SettingsFile(), kSection, kPortKey, port);
-    }
+    const Result<> saved =
+        SaveSetting(kPortKey, port == m_storedPortText ? m_storedPortBytes : port.toLocal8Bit());
+    // A refused folder was named at start-up; a save that fails now would otherwise go unnoticed.
+    if (!saved && m_environment.settingsFolder) ShowError(kSettingsNotSaved.arg(saved.message()));
 }
 
 void MainWindow::Check1_Click() {
     if (Check1->isChecked()) {
-        WriteProfileString(SettingsFile(), kSection, kStyleKey, kTicked);
+        static_cast<void>(SaveSetting(kStyleKey, kTicked.toLocal8Bit()));
         Command1->setEnabled(false);
     } else {
-        WriteProfileString(SettingsFile(), kSection, kStyleKey, kNotTicked);
+        static_cast<void>(SaveSetting(kStyleKey, kNotTicked.toLocal8Bit()));
         Command1->setEnabled(true);
     }
 }
@@ -156,7 +166,7 @@ void MainWindow::Command1_Click() {
     if (!m_environment.starter->Start(m_state.AppDir + kCompanionName, {}, false)) return;
     Command1->setEnabled(false);
     Check1->setChecked(true);
-    WriteProfileString(SettingsFile(), kSection, kStyleKey, kTicked);
+    static_cast<void>(SaveSetting(kStyleKey, kTicked.toLocal8Bit()));
 }
 
 void MainWindow::Label3_Click() {

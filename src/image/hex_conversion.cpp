@@ -30,9 +30,7 @@ StepError DeleteOldOutput(const ConverterFiles& files) {
 }
 
 StepError CopyConverter(const ConverterFiles& files) {
-    if (StepError error = CopyReplacing(files.source, files.copy); !error.isEmpty()) {
-        return error;
-    }
+    if (const Result<> copied = CopyReplacing(files.source, files.copy); !copied) return copied.message();
     QFile copy(files.copy);
     const auto executable = QFileDevice::ExeOwner | QFileDevice::ReadOwner;
     if ((copy.permissions() & executable) != executable &&
@@ -44,7 +42,8 @@ StepError CopyConverter(const ConverterFiles& files) {
 
 StepError CopyInput(const ConverterFiles& files, const QString& chosenPath) {
     // Copied beside and renamed into place, so even the input itself chosen again survives.
-    return CopyReplacing(chosenPath, files.input);
+    const Result<> copied = CopyReplacing(chosenPath, files.input);
+    return copied ? StepError() : copied.message();
 }
 
 StepError StartConverter(const ConverterFiles& files, ProgramStarter& starter) {

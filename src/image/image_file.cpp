@@ -40,8 +40,8 @@ bool IsHexName(const QString& path) {
 
 Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes) {
     QFile file(path);
-    if (const QString error = OpenRegularFile(file); !error.isEmpty())
-        return Fail(FailureCode::kNotFound, error);
+    if (const Result<> opened = OpenRegularFile(file); !opened)
+        return Fail(FailureCode::kNotFound, opened.message());
     const qint64 limit = std::min(maxBytes, kLargestImage);
     if (file.size() > limit)
         return Fail(FailureCode::kTooLarge,

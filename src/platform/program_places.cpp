@@ -1,5 +1,6 @@
 #include "platform/program_places.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,30 +42,36 @@ bool IsWritableFolder(const std::string& folder) {
     return access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-ProgramPlaces CurrentPlaces(const std::string& programDir) {
-    return PlacesFor(programDir, IsWritableFolder(programDir),
-                     UserConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+bool IsSystemProgramFolder(const std::string& programDir) {
+    return programDir.rfind("/usr/", 0) == 0;
 }
 
-void PrepareSettingsFile(const ProgramPlaces& places, const std::string& programDir) {
+namespace {
+std::string RootConfigFolder() {
+    const passwd* root = getpwuid(0);
+    return UserConfigFolder(nullptr, root != nullptr ? root->pw_dir : nullptr);
+}
+}  // namespace
+
+ProgramPlaces CurrentPlaces(const std::string& programDir) {
+    const bool system = IsSystemProgramFolder(programDir);
+    const std::string userFolder =
+        geteuid() == 0 ? RootConfigFolder()
+                       : UserConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    if (system && userFolder.empty()) return {{}, {programDir + kPortsName}};
+    return PlacesFor(programDir, !system && IsWritableFolder(programDir), userFolder);
+}
+
+std::error_code MakePrivateFolders(const std::string& folder) {
     namespace fs = std::filesystem;
-    const fs::path settings(places.settingsFile);
-    const fs::path own(programDir + kSettingsName);
-    if (settings == own) return;
-    std::error_code ec;
-    fs::create_directories(settings.parent_path().parent_path(), ec);
-    // Settings and COM links are the user's own business; a folder that already exists keeps its mode.
-    if (mkdir(settings.parent_path().c_str(), 0700) != 0 && errno != EEXIST) return;
-    if (fs::exists(fs::symlink_status(settings, ec)) || !fs::is_regular_file(own, ec)) return;
-    // Copied under a temporary name and renamed, so that a half copy is never taken for the settings.
-    const fs::path partial = settings.string() + ".part";
-    if (!fs::copy_file(own, partial, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(partial, ec);
-        return;
+    const fs::path path = fs::path(folder).lexically_normal();
+    fs::path made;
+    for (const fs::path& part : path) {
+        made /= part;
+        if (part.empty() || part == "/") continue;
+        if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return {errno, std::generic_category()};
     }
-    fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, ec);
-    fs::rename(partial, settings, ec);
-    if (ec) fs::remove(partial, ec);
+    return {};
 }
 
 }  // namespace corvat

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace corvat {
@@ -19,17 +20,20 @@ struct ProgramPlaces {
 std::string UserConfigFolder(const char* xdgConfigHome, const char* home);
 
 // programDir and userFolder end in "/". An empty userFolder keeps everything in the program folder,
-// where writes then fail unreported, as the settings file's writes always may.
+// where writes then fail unreported, as the settings file's writes always may; CurrentPlaces gives a
+// system program folder no settings file at all instead.
 ProgramPlaces PlacesFor(const std::string& programDir, bool programDirWritable,
                         const std::string& userFolder);
 
-// For this process: the real environment, and whether this user may write to programDir.
+// For this process: the real environment, and whether this user may write to programDir. A program
+// folder under /usr belongs to the package and is never written, not even by root; root keeps its
+// settings under its own home, whatever HOME and XDG_CONFIG_HOME sudo kept from the user.
 ProgramPlaces CurrentPlaces(const std::string& programDir);
 bool IsWritableFolder(const std::string& folder);
+bool IsSystemProgramFolder(const std::string& programDir);
 
-// A per-user settings file starts, on first use, as a copy of the program folder's own if there is one
-// (an administrator's defaults). Its folder, when made here, is private. Failures leave the file absent: the
-// reader then sees a first run, and nothing is written into the program folder.
-void PrepareSettingsFile(const ProgramPlaces& places, const std::string& programDir);
+// Makes the folder and every missing folder above it, each private to the user (0700): folders Corvat
+// and its tools make for the operator hold settings and COM links that are nobody else's business.
+std::error_code MakePrivateFolders(const std::string& folder);
 
 }  // namespace corvat

@@ -33,49 +33,89 @@ QString SystemError(const QString& what, const QString& path) {
     return QStringLiteral("%1 %2：%3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+Failure SystemFailure(const QString& what, const QString& path) {
+    const FailureCode code = errno == ENOENT                     ? FailureCode::kNotFound
+                             : errno == EACCES || errno == EPERM ? FailureCode::kNotAllowed
+                                                                 : FailureCode::kIo;
+    return Fail(code, SystemError(what, path));
+}
+
+constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
+
 }  // namespace
 
 QString DefaultSystemDirPath() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return QDir(runtime).filePath(QStringLiteral("corvat"));
+    if (!runtime.isEmpty() && CheckOwnPrivateFolder(runtime))
+        return QDir(runtime).filePath(QStringLiteral("corvat"));
     return QDir(QDir::tempPath()).filePath(QStringLiteral("corvat-%1").arg(::geteuid()));
 }
 
-SystemDir PrepareSystemDir(const QString& path) {
+Result<QString> PrepareSystemDir(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), kPrivateMode) != 0 && errno != EEXIST)
-        return {{}, SystemError(QStringLiteral("无法建立系统目录"), path)};
+        return SystemFailure(QStringLiteral("无法建立系统目录"), path);
     struct stat status {};
     if (::lstat(native.constData(), &status) != 0)
-        return {{}, SystemError(QStringLiteral("无法检查系统目录"), path)};
-    if (S_ISLNK(status.st_mode)) return {{}, QStringLiteral("系统目录 %1 是符号链接，拒绝使用").arg(path)};
-    if (!S_ISDIR(status.st_mode)) return {{}, QStringLiteral("系统目录 %1 不是文件夹，拒绝使用").arg(path)};
+        return SystemFailure(QStringLiteral("无法检查系统目录"), path);
+    if (S_ISLNK(status.st_mode))
+        return Fail(FailureCode::kUnsafe, QStringLiteral("系统目录 %1 是符号链接，拒绝使用").arg(path));
+    if (!S_ISDIR(status.st_mode))
+        return Fail(FailureCode::kUnsafe, QStringLiteral("系统目录 %1 不是文件夹，拒绝使用").arg(path));
     if (status.st_uid != ::geteuid())
-        return {{}, QStringLiteral("系统目录 %1 属于其他用户，拒绝使用").arg(path)};
+        return Fail(FailureCode::kUnsafe, QStringLiteral("系统目录 %1 属于其他用户，拒绝使用").arg(path));
     if ((status.st_mode & 07777) != kPrivateMode && ::chmod(native.constData(), kPrivateMode) != 0)
-        return {{}, SystemError(QStringLiteral("无法设置系统目录权限"), path)};
-    return {path, {}};
+        return SystemFailure(QStringLiteral("无法设置系统目录权限"), path);
+    return path;
 }
 
-SystemDir PlatformSystemDir() {
+Result<QString> PlatformSystemDir() {
     return PrepareSystemDir(DefaultSystemDirPath());
 }
 
-QString OpenRegularFile(QFile& file) {
+Result<> CheckOwnPrivateFolder(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return SystemFailure(QStringLiteral("无法检查文件夹"), path);
+    if (!S_ISDIR(status.st_mode))
+        return Fail(FailureCode::kUnsafe, QStringLiteral("%1 不是文件夹").arg(path));
+    if (status.st_uid != ::geteuid())
+        return Fail(FailureCode::kUnsafe, QStringLiteral("文件夹 %1 属于其他用户").arg(path));
+    if ((status.st_mode & kWritableByOthers) != 0)
+        return Fail(FailureCode::kUnsafe, QStringLiteral("文件夹 %1 允许其他用户写入").arg(path));
+    return {};
+}
+
+Result<> OpenRegularFile(QFile& file) {
     const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile()) return kNotRegularFile;
+    if (info.exists() && !info.isFile()) return Fail(FailureCode::kUnsafe, kNotRegularFile);
     // Non-blocking, so that a FIFO put in place after the check above still cannot hold the open.
     const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (fd < 0) {
+        const FailureCode code = errno == ENOENT   ? FailureCode::kNotFound
+                                 : errno == EACCES ? FailureCode::kNotAllowed
+                                                   : FailureCode::kIo;
+        return Fail(code, QString::fromLocal8Bit(std::strerror(errno)));
+    }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return kNotRegularFile;
+        return Fail(FailureCode::kUnsafe, kNotRegularFile);
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return file.errorString();
+        return Fail(FailureCode::kIo, file.errorString());
     }
+    return {};
+}
+
+Result<> SyncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return SystemFailure(QStringLiteral("无法同步文件夹"), folder);
+    const bool synced = ::fsync(fd) == 0;
+    const Failure failure = synced ? Failure{} : SystemFailure(QStringLiteral("无法同步文件夹"), folder);
+    ::close(fd);
+    if (!synced) return failure;
     return {};
 }
 
@@ -99,20 +139,22 @@ void RemoveConverterFiles(const QString& folder) {
     }
 }
 
-QString CopyReplacing(const QString& source, const QString& target) {
+Result<> CopyReplacing(const QString& source, const QString& target) {
     QFile input(source);
-    if (const QString error = OpenRegularFile(input); !error.isEmpty())
-        return QStringLiteral("无法读取 %1：%2").arg(source, error);
+    if (const Result<> opened = OpenRegularFile(input); !opened)
+        return Fail(opened.code(), QStringLiteral("无法读取 %1：%2").arg(source, opened.message()));
+    // Created exclusively, so a name planted beside the target is never written through.
     QTemporaryFile copy(target + QStringLiteral(".XXXXXX"));
-    if (!copy.open()) return QStringLiteral("无法写入 %1：%2").arg(target, copy.errorString());
+    if (!copy.open())
+        return Fail(FailureCode::kIo, QStringLiteral("无法写入 %1：%2").arg(target, copy.errorString()));
     const QByteArray bytes = input.readAll();
     if (copy.write(bytes) != bytes.size() || !copy.flush() || !copy.setPermissions(input.permissions()))
-        return QStringLiteral("无法写入 %1：%2").arg(target, copy.errorString());
+        return Fail(FailureCode::kIo, QStringLiteral("无法写入 %1：%2").arg(target, copy.errorString()));
     copy.close();
     if (::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return SystemError(QStringLiteral("无法替换"), target);
+        return SystemFailure(QStringLiteral("无法替换"), target);
     copy.setAutoRemove(false);
-    return {};
+    return SyncFolder(QFileInfo(target).path());
 }
 
 }  // namespace corvat

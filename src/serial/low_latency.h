@@ -25,12 +25,13 @@ class LowLatency {
     explicit LowLatency(SerialFlags& flags) : m_flags(flags) {}
 
     void Engage(int handle);
-    // Puts back the flags that Engage found, if it changed them.
+    // Clears the low-latency bit again if Engage set it. Only that bit: the flags are read afresh, so a
+    // change another program made meanwhile stays.
     void Release(int handle);
 
   private:
     SerialFlags& m_flags;
-    std::optional<int> m_previous;
+    bool m_engaged = false;
 };
 
 }  // namespace corvat

@@ -30,15 +30,17 @@ SerialFlags& SystemSerialFlags() {
 }
 
 void LowLatency::Engage(int handle) {
-    m_previous.reset();
+    m_engaged = false;
     const std::optional<int> flags = m_flags.Get(handle);
     if (!flags || (*flags & ASYNC_LOW_LATENCY) != 0) return;
-    if (m_flags.Set(handle, *flags | ASYNC_LOW_LATENCY)) m_previous = *flags;
+    m_engaged = m_flags.Set(handle, *flags | ASYNC_LOW_LATENCY);
 }
 
 void LowLatency::Release(int handle) {
-    if (m_previous) m_flags.Set(handle, *m_previous);
-    m_previous.reset();
+    if (!m_engaged) return;
+    m_engaged = false;
+    const std::optional<int> flags = m_flags.Get(handle);
+    if (flags) m_flags.Set(handle, *flags & ~ASYNC_LOW_LATENCY);
 }
 
 }  // namespace corvat

@@ -1,9 +1,11 @@
 #include "serial/port_names.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "platform/program_places.h"
+#include "platform/system_dir.h"
 
 namespace corvat {
 
@@ -30,10 +32,21 @@ QString PortTextRefusal(const QString& portText) {
         .arg(portText);
 }
 
+namespace {
+// Links in the operator's own folder choose the device a download goes to: one that another user owns or
+// may write to is passed over, as its settings are.
+bool TrustedLinkFolder(const QString& folder, const QString& appDir) {
+    if (folder.startsWith(appDir) || !QFileInfo(folder).isDir()) return true;
+    return CheckOwnPrivateFolder(folder) && CheckOwnPrivateFolder(QFileInfo(QDir::cleanPath(folder)).path());
+}
+}  // namespace
+
 QStringList PortLinkFolders(const QString& appDir) {
     QStringList folders;
-    for (const std::string& folder : CurrentPlaces(QFile::encodeName(appDir).toStdString()).portFolders)
-        folders << QFile::decodeName(QByteArray::fromStdString(folder));
+    for (const std::string& place : CurrentPlaces(QFile::encodeName(appDir).toStdString()).portFolders) {
+        const QString folder = QFile::decodeName(QByteArray::fromStdString(place));
+        if (TrustedLinkFolder(folder, appDir)) folders << folder;
+    }
     return folders;
 }
 

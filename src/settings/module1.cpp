@@ -18,7 +18,8 @@ IniValue ReadIniEntry(const QString& section, const QString& key, const QString&
         const QByteArray bytes = nul < 0 ? read.bytes : read.bytes.left(nul);
         return {QString::fromLocal8Bit(bytes), bytes};
     }
-    WriteProfileString(fileName, section, key, defaultValue);
+    // As the loader always did, a default that cannot be written back is still the value.
+    static_cast<void>(WriteProfileString(fileName, section, key, defaultValue));
     return {defaultValue, defaultValue.toLocal8Bit()};
 }
 

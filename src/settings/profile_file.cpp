@@ -188,15 +188,16 @@ QByteArray SetProfileValue(const QByteArray& content, const QByteArray& section,
     return AddKeyToSection(content, search.lastInSection, entry);
 }
 
-QString ProfileEntryError(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
+Result<> CheckProfileEntry(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     const auto breaksLines = [](const QByteArray& text) {
         return text.contains('\n') || text.contains('\r') || text.contains('\0');
     };
     if (breaksLines(section) || breaksLines(key) || breaksLines(value))
-        return QStringLiteral("设置项不能含有换行或空字符");
+        return Fail(FailureCode::kInvalid, QStringLiteral("设置项不能含有换行或空字符"));
     if (section.trimmed().isEmpty() || section.contains(']'))
-        return QStringLiteral("节名无效：%1").arg(section);
-    if (key.trimmed().isEmpty() || key.contains('=')) return QStringLiteral("键名无效：%1").arg(key);
+        return Fail(FailureCode::kInvalid, QStringLiteral("节名无效：%1").arg(section));
+    if (key.trimmed().isEmpty() || key.contains('='))
+        return Fail(FailureCode::kInvalid, QStringLiteral("键名无效：%1").arg(key));
     return {};
 }
 
@@ -205,30 +206,30 @@ ProfileRead GetProfileString(const QString& fileName, const QString& section, co
     // A FIFO, device or folder under the settings name counts as no file: opening one could block
     // start-up for ever or disturb a device.
     QFile file(fileName);
-    if (!OpenRegularFile(file).isEmpty()) return {};
+    if (!OpenRegularFile(file)) return {};
     const QByteArray bytes =
         ReadProfileValue(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit(), bufferSize);
     return {static_cast<int>(bytes.size()), QString::fromLocal8Bit(bytes), bytes};
 }
 
-ProfileWrite WriteProfileString(const QString& fileName, const QString& section, const QString& key,
-                                const QString& value) {
+Result<> WriteProfileString(const QString& fileName, const QString& section, const QString& key,
+                            const QString& value) {
     return WriteProfileBytes(fileName, section, key, value.toLocal8Bit());
 }
 
-ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
-                               const QByteArray& valueBytes) {
+Result<> WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
+                           const QByteArray& valueBytes) {
     const QByteArray sectionBytes = section.toLocal8Bit();
     const QByteArray keyBytes = key.toLocal8Bit();
-    if (const QString error = ProfileEntryError(sectionBytes, keyBytes, valueBytes); !error.isEmpty())
-        return {false, error};
+    if (Result<> entry = CheckProfileEntry(sectionBytes, keyBytes, valueBytes); !entry) return entry;
 
     // Only a regular file is read and replaced; anything else under the name is left as it is.
     QByteArray content;
     QFile existing(fileName);
     if (QFileInfo(fileName).exists()) {
-        if (const QString error = OpenRegularFile(existing); !error.isEmpty())
-            return {false, QStringLiteral("无法读取设置文件 %1：%2").arg(fileName, error)};
+        if (const Result<> opened = OpenRegularFile(existing); !opened)
+            return Fail(opened.code(),
+                        QStringLiteral("无法读取设置文件 %1：%2").arg(fileName, opened.message()));
         content = existing.readAll();
         existing.close();
     }
@@ -239,15 +240,17 @@ ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, 
     QSaveFile file(fileName);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {false, QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, file.errorString())};
+        return Fail(FailureCode::kIo,
+                    QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, file.errorString()));
     const QByteArray updated = SetProfileValue(content, sectionBytes, keyBytes, valueBytes);
     // commit() syncs the copy to disk before renaming it, so a power cut leaves one file or the other.
     if (file.write(updated) != updated.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return {false, QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, reason)};
+        return Fail(FailureCode::kIo, QStringLiteral("无法写入设置文件 %1：%2").arg(fileName, reason));
     }
-    return {};
+    // The rename is on disk only once the folder is.
+    return SyncFolder(QFileInfo(fileName).absolutePath());
 }
 
 }  // namespace corvat

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "platform/result.h"
+
 namespace corvat {
 
 // INI ("profile") files read and written with the rules the loader's settings always followed:
@@ -28,13 +30,13 @@ QByteArray ReadProfileValue(const QByteArray& content, const QByteArray& section
 
 // The file contents after setting section/key to value: the key's line is rewritten in place, or the key
 // is added at the end of its section, or the section is added at the end. Names must be valid (see
-// ProfileEntryError).
+// CheckProfileEntry).
 QByteArray SetProfileValue(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                            const QByteArray& value);
 
-// Why section/key/value cannot be written, or an empty text when they can: a line break or a NUL would
-// change the file's structure, an empty key or one with "=" or a section with "]" could never be read back.
-QString ProfileEntryError(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+// Whether section/key/value can be written: a line break or a NUL would change the file's structure, an
+// empty key or one with "=" or a section with "]" could never be read back.
+Result<> CheckProfileEntry(const QByteArray& section, const QByteArray& key, const QByteArray& value);
 
 struct ProfileRead {
     int count = 0;     // bytes placed in the caller's buffer, the NUL not counted; 0 when nothing was found
@@ -47,19 +49,14 @@ struct ProfileRead {
 ProfileRead GetProfileString(const QString& fileName, const QString& section, const QString& key,
                              int bufferSize);
 
-struct ProfileWrite {
-    bool ok = true;
-    QString message;  // why the write failed; empty when it succeeded
-};
-
 // Sets section/key to value in the file, creating the file when it is missing. The file is replaced whole
 // and atomically: a write that fails at any point leaves the previous file exactly as it was.
-ProfileWrite WriteProfileString(const QString& fileName, const QString& section, const QString& key,
-                                const QString& value);
+Result<> WriteProfileString(const QString& fileName, const QString& section, const QString& key,
+                            const QString& value);
 
 // The same with the value as bytes, written exactly as given, so a value read earlier can be put back
 // unchanged whatever its encoding.
-ProfileWrite WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
-                               const QByteArray& value);
+Result<> WriteProfileBytes(const QString& fileName, const QString& section, const QString& key,
+                           const QByteArray& value);
 
 }  // namespace corvat

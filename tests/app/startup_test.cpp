@@ -95,6 +95,7 @@ class StartUp : public ::testing::Test {
         environment.starter = &*m_watcher;
         environment.programDir = ProgramDir();
         environment.systemDir = m_systemDir.path();
+        environment.settingsFolder = m_settingsFolder;
         m_window = std::make_unique<MainWindow>(environment);
         m_dialogs.m_window = m_window.get();
         m_watcher->m_window = m_window.get();
@@ -119,6 +120,7 @@ class StartUp : public ::testing::Test {
     test::RecordingStarter m_recorder;
     std::optional<WatchingStarter> m_watcher;
     std::unique_ptr<MainWindow> m_window;
+    Result<> m_settingsFolder{};
 };
 
 struct Row {
@@ -300,6 +302,33 @@ TEST_F(StartUp, ClosingWithoutConverterFilesReportsNothing) {
     m_window->close();
     EXPECT_EQ(m_dialogs.Messages().size(), messagesBefore);
     EXPECT_EQ(Stored("Comm"), "COM3");
+}
+
+// A settings file that cannot be replaced (a folder stands under its name): the operator is told at close,
+// and the window closes all the same.
+TEST_F(StartUp, SaveThatFailsAtCloseIsReported) {
+    ASSERT_TRUE(QDir().mkpath(Settings()));
+    Open(m_recorder);
+    const qsizetype messagesBefore = m_dialogs.Messages().size();
+    m_window->close();
+    EXPECT_FALSE(m_window->isVisible());
+    ASSERT_EQ(m_dialogs.Messages().size(), messagesBefore + 1);
+    EXPECT_TRUE(MessageTexts().back().startsWith("设置没有保存：")) << MessageTexts().back().toStdString();
+    EXPECT_TRUE(MessageTexts().back().contains(Settings()));
+}
+
+// A refused settings folder is named once at start-up; nothing is read from it or written to it.
+TEST_F(StartUp, RefusedSettingsFolderIsNamedAndLeftAlone) {
+    WriteFile(Settings(), "[System]\nComm=COM3\n");
+    m_settingsFolder = Fail(FailureCode::kUnsafe, "设置文件夹属于其他用户");
+    Open(m_recorder);
+    EXPECT_TRUE(MessageTexts().contains("设置文件夹属于其他用户"));
+    EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "");
+    const qsizetype messagesBefore = m_dialogs.Messages().size();
+    Find<QComboBox>("Combo1")->setEditText("COM5");
+    m_window->close();
+    EXPECT_EQ(m_dialogs.Messages().size(), messagesBefore);
+    EXPECT_EQ(ReadFile(Settings()), "[System]\nComm=COM3\n");
 }
 
 TEST_F(StartUp, ShutDownRunsOnce) {

@@ -221,3 +221,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace corvat::test
+
+namespace corvat::test {
+namespace {
+
+// Where the target links its line in an installed program's settings folder, the folders it makes
+// are the operator's alone, like those the loader makes.
+TEST(VirtualTargetFolders, SettingsFolderItMakesIsPrivate) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString settings = home.filePath("config/corvat");
+    QProcess target;
+    target.start(CORVAT_PROGRAM_DIR "/corvat-virtual-target", {"--link", settings + "/ports/COM1"});
+    ASSERT_TRUE(target.waitForStarted());
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(settings + "/ports/COM1").isSymLink(); }));
+    for (const QString& folder : {home.filePath("config"), settings, settings + "/ports"})
+        EXPECT_EQ(QFileInfo(folder).permissions() & 0x7077,
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+            << folder.toStdString();
+    target.terminate();
+    target.waitForFinished();
+}
+
+}  // namespace
+}  // namespace corvat::test

@@ -5,7 +5,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
+#include <unistd.h>
+
+#include "platform/settings_folder.h"
 #include "settings/module1.h"
 #include "settings/profile_file.h"
 
@@ -77,13 +81,13 @@ TEST(ProgramPlacesTest, SettingsAreReadAndWrittenWhereTheUserMayWrite) {
             UserConfigFolder(row.env == Env::Xdg ? xdgBytes.constData() : nullptr, homeBytes.constData());
         const std::string program = QFile::encodeName(programDir).toStdString();
         const ProgramPlaces places = PlacesFor(program, row.writable, userFolder);
-        PrepareSettingsFile(places, program);
+        ASSERT_TRUE(PrepareSettingsFolder(places, program).ok());
         const QString settings = QFile::decodeName(QByteArray::fromStdString(places.settingsFile));
 
         const QString expected = QString(row.settingsUnder) == "program" ? programDir + "info.ini" : userIni;
         EXPECT_EQ(QDir::cleanPath(settings), QDir::cleanPath(expected));
         EXPECT_EQ(ReadIniValue("System", "Comm", QString(), settings), row.portRead);
-        WriteProfileString(settings, "System", "Comm", "COM5");
+        EXPECT_TRUE(WriteProfileString(settings, "System", "Comm", "COM5").ok());
         EXPECT_TRUE(Read(expected).contains("Comm=COM5"));
         if (!row.writable) {
             EXPECT_EQ(Snapshot(programDir), before);
@@ -98,6 +102,45 @@ TEST(ProgramPlacesTest, SettingsAreReadAndWrittenWhereTheUserMayWrite) {
         } else {
             EXPECT_EQ(places.portFolders, std::vector<std::string>{program + "ports/"});
         }
+    }
+}
+
+// Another user's folder, or one others may write to, is not used; a link planted under the first-use copy's
+// name is replaced, never written through.
+TEST(ProgramPlacesTest, SettingsFolderOnlyWhenPrivateToTheUser) {
+    struct Row {
+        const char* name;
+        std::function<void(const QString& folder)> arrange;
+        bool usable;
+    };
+    const auto chownTo = [](const QString& folder, uid_t owner) {
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), owner, owner), 0);
+    };
+    const Row rows[] = {
+        {"OwnedByAnotherUser", [&](const QString& folder) { chownTo(folder, ::geteuid() + 1); }, false},
+        {"WritableByOthers",
+         [](const QString& folder) { QFile::setPermissions(folder, QFile::Permissions(0x7777)); }, false},
+        {"PlantedLink",
+         [](const QString& folder) { QFile::link(folder + "/../victim", folder + "/info.ini.part"); }, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (::geteuid() != 0 && QString(row.name) == "OwnedByAnotherUser") continue;  // only root gives away
+        QTemporaryDir root;
+        const QString program = root.filePath("program/"), folder = root.filePath("cfg/corvat");
+        Write(program + "info.ini", "[System]\nComm=COM4\n");
+        Write(root.filePath("cfg/victim"), "victim's own");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        row.arrange(folder);
+        const std::string programDir = QFile::encodeName(program).toStdString();
+        const ProgramPlaces places =
+            PlacesFor(programDir, false, QFile::encodeName(folder + "/").toStdString());
+        const Result<> prepared = PrepareSettingsFolder(places, programDir);
+        EXPECT_EQ(prepared.ok(), row.usable) << prepared.message().toStdString();
+        EXPECT_EQ(prepared.message().contains(folder), !row.usable) << prepared.message().toStdString();
+        EXPECT_EQ(Read(root.filePath("cfg/victim")), "victim's own");
+        EXPECT_EQ(QFileInfo(folder + "/info.ini").isSymLink(), false);
+        EXPECT_EQ(Read(folder + "/info.ini"), row.usable ? "[System]\nComm=COM4\n" : "<absent>");
     }
 }
 

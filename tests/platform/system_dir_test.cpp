@@ -32,8 +32,25 @@ class EnvironmentVariable {
 
 TEST(SystemDirPath, RuntimeFolderWhenSet) {
     const EnvironmentVariable keep("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", "/run/user/1234");
-    EXPECT_EQ(DefaultSystemDirPath(), "/run/user/1234/corvat");
+    QTemporaryDir runtime;
+    ASSERT_TRUE(
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    EXPECT_EQ(DefaultSystemDirPath(), runtime.path() + "/corvat");
+}
+
+// As root run with sudo keeps the user's variable: another's runtime folder, or one open to others, is
+// never used.
+TEST(SystemDirPath, TempFolderWhenTheRuntimeFolderIsNotOurOwn) {
+    const EnvironmentVariable keep("XDG_RUNTIME_DIR");
+    const QString expected = QDir::tempPath() + QStringLiteral("/corvat-%1").arg(::geteuid());
+    QTemporaryDir runtime;
+    ASSERT_TRUE(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                          QFile::WriteOther | QFile::ExeOther));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    EXPECT_EQ(DefaultSystemDirPath(), expected);
+    qputenv("XDG_RUNTIME_DIR", "/run/user/no-such-user");
+    EXPECT_EQ(DefaultSystemDirPath(), expected);
 }
 
 TEST(SystemDirPath, TempFolderWithUserIdWhenUnsetOrEmpty) {
@@ -58,15 +75,14 @@ TEST_P(PrepareRows, UsableOnlyWhenPrivateToUs) {
     ASSERT_TRUE(parent.isValid());
     const QString path = parent.filePath("corvat");
     GetParam().arrange(path);
-    const SystemDir dir = PrepareSystemDir(path);
+    const Result<QString> dir = PrepareSystemDir(path);
     if (GetParam().usable) {
-        EXPECT_TRUE(dir.ok()) << dir.error.toStdString();
-        EXPECT_EQ(dir.path, path);
+        ASSERT_TRUE(dir.ok()) << dir.message().toStdString();
+        EXPECT_EQ(*dir, path);
         EXPECT_EQ(ModeOf(path), 0700u);
     } else {
         EXPECT_FALSE(dir.ok());
-        EXPECT_TRUE(dir.path.isEmpty());
-        EXPECT_TRUE(dir.error.contains(path)) << dir.error.toStdString();
+        EXPECT_TRUE(dir.message().contains(path)) << dir.message().toStdString();
     }
 }
 
@@ -101,16 +117,16 @@ TEST(PrepareSystemDir, FolderOfAnotherUserRefused) {
     const QString path = parent.filePath("corvat");
     OwnFolder(path);
     ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
-    const SystemDir dir = PrepareSystemDir(path);
+    const Result<QString> dir = PrepareSystemDir(path);
     EXPECT_FALSE(dir.ok());
-    EXPECT_TRUE(dir.error.contains(path));
+    EXPECT_TRUE(dir.message().contains(path));
 }
 
 TEST(PrepareSystemDir, MissingParentReportsWhy) {
     QTemporaryDir parent;
-    const SystemDir dir = PrepareSystemDir(parent.filePath("no/corvat"));
+    const Result<QString> dir = PrepareSystemDir(parent.filePath("no/corvat"));
     EXPECT_FALSE(dir.ok());
-    EXPECT_TRUE(dir.error.contains("no/corvat"));
+    EXPECT_TRUE(dir.message().contains("no/corvat"));
 }
 
 class CopyReplacingTest : public ::testing::Test {
@@ -129,7 +145,7 @@ TEST_F(CopyReplacingTest, ReplacesTargetAndKeepsItExecutable) {
     const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     Write(m_dir.filePath("source"), "new converter", executable);
     Write(m_dir.filePath("HEX2BIN.EXE"), "old, longer converter", QFile::ReadOwner | QFile::WriteOwner);
-    EXPECT_TRUE(CopyReplacing(m_dir.filePath("source"), m_dir.filePath("HEX2BIN.EXE")).isEmpty());
+    EXPECT_TRUE(CopyReplacing(m_dir.filePath("source"), m_dir.filePath("HEX2BIN.EXE")).ok());
     QFile target(m_dir.filePath("HEX2BIN.EXE"));
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_EQ(target.readAll(), "new converter");
@@ -139,8 +155,8 @@ TEST_F(CopyReplacingTest, ReplacesTargetAndKeepsItExecutable) {
 
 TEST_F(CopyReplacingTest, MissingSourceLeavesTargetAndSaysWhy) {
     Write(m_dir.filePath("HEX2BIN.EXE"), "old", QFile::ReadOwner | QFile::WriteOwner);
-    const QString error = CopyReplacing(m_dir.filePath("absent"), m_dir.filePath("HEX2BIN.EXE"));
-    EXPECT_TRUE(error.contains("absent"));
+    const Result<> copied = CopyReplacing(m_dir.filePath("absent"), m_dir.filePath("HEX2BIN.EXE"));
+    EXPECT_TRUE(copied.message().contains("absent"));
     QFile target(m_dir.filePath("HEX2BIN.EXE"));
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_EQ(target.readAll(), "old");

@@ -1,24 +1,39 @@
 #include "serial/doctor/port_doctor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <cerrno>
 
 namespace corvat {
 namespace {
 
-const PresentPort kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI"};
-const PresentPort kCh340{"/dev/ttyUSB1", "USB2.0-Serial", "1a86", 0x1a86, 0x7523, ""};
-const PresentPort kAcm{"/dev/ttyACM0", "", "Arduino (www.arduino.cc)", 0x2341, 0x0043, "8573"};
+const PresentPort kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI", {}};
+const PresentPort kCh340{"/dev/ttyUSB1", "USB2.0-Serial", "1a86", 0x1a86, 0x7523, "", {}};
+const PresentPort kAcm{"/dev/ttyACM0", "", "Arduino (www.arduino.cc)", 0x2341, 0x0043, "8573", {}};
 const QString kById = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
-constexpr unsigned kUser = 1000, kDialout = 20, kUucp = 14;
+constexpr unsigned kUser = 1000, kDialout = 20, kUucp = 14, kTty = 5;
 
 // How the open failed, as QSerialPort and the device's modes tell it.
 enum Failure { kNoFile, kLocked, kBusyText, kDenied, kNoDevice, kIoError, kNoAddress, kNotATty };
 // What else the doctor finds on the made-up system.
-enum Scene { kNoPorts, kOnePort, kThreePorts, kOutsider, kUucpOnly, kNewMember, kModes, kRootOnly, kQuiet };
+enum Scene {
+    kNoPorts,
+    kOnePort,
+    kThreePorts,
+    kOutsider,
+    kUucpOnly,
+    kNewMember,
+    kModes,
+    kRootOnly,
+    kQuiet,
+    kStranger,  // every process and lock file belongs to another user
+    kTtyGroup,
+};
 
 struct DoctorRow {
     const char* name;
@@ -55,9 +70,12 @@ class PortDoctor : public ::testing::TestWithParam<DoctorRow> {
             Process(At(proc) + "31337", "screen", "");
         }
         Process(At("@/proc/777"), "ModemManager", "/dev/ttyACM0");
+        Process(At("@/proc/5150"), "evil\x1b[2J\nsudo sh\x07", "/dev/ttyUSB4");
         QDir().mkpath(At("@/lock"));
         Write(At("@/lock/LCK..ttyUSB2"), "     31337\n");
         Write(At("@/lock/LCK..ttyUSB3"), "     99999\n");  // its owner has gone
+        Write(At("@/lock/LCK..ttyUSB6"), "     99998\n");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(At("@/lock/LCK..ttyUSB5")).constData(), 0600), 0);
     }
     static void TearDownTestSuite() { delete root; }
 
@@ -85,15 +103,23 @@ class PortDoctor : public ::testing::TestWithParam<DoctorRow> {
         around.ports = row.scene == kNoPorts      ? QList<PresentPort>{}
                        : row.scene == kThreePorts ? QList{kFtdi, kCh340, kAcm}
                                                   : QList{kFtdi};
+        if (!around.ports.isEmpty()) around.ports[0].stableName = At("{by-id}");
         around.userName = "alice";
+        around.userId = row.scene == kStranger ? ::geteuid() + 1 : ::geteuid();
         around.primaryGroup = kUser;
         around.sessionGroups = {kUser};
-        around.deviceGroup = row.scene == kUucpOnly ? kUucp : row.scene == kRootOnly ? 0 : kDialout;
-        around.groups = {{kDialout, {"dialout", {"bob"}}}, {kUucp, {"uucp", {}}}, {0, {"root", {}}}};
+        around.deviceGroup = row.scene == kUucpOnly   ? kUucp
+                             : row.scene == kRootOnly ? 0
+                             : row.scene == kTtyGroup ? kTty
+                                                      : kDialout;
+        around.deviceMode = row.scene == kTtyGroup ? 0620 : 0660;
+        around.groups = {{kDialout, {"dialout", {"bob"}}},
+                         {kUucp, {"uucp", {}}},
+                         {0, {"root", {}}},
+                         {kTty, {"tty", {"alice"}}}};
         if (row.scene == kNewMember || row.scene == kModes) around.groups[kDialout].members << "alice";
         if (row.scene == kModes) around.sessionGroups << kDialout;
-        around.byIdFolder = At("@/by-id");
-        around.procRoot = At(row.scene == kQuiet ? "@/quiet" : "@/proc");
+        around.procRoot = At(row.scene == kQuiet || row.scene == kStranger ? "@/quiet" : "@/proc");
         around.lockFolders = {At("@/lock")};
         return around;
     }
@@ -177,6 +203,20 @@ INSTANTIATE_TEST_SUITE_P(
             "ln -sf {by-id} '@/Program Files/ports/COM2'"},
         DoctorRow{"NoHardwareNoPorts", "/dev/ttyS3", 3, "/dev/ttyS3", kNoAddress, kNoPorts, F::kNoHardware,
                   "/dev/ttyS3 处没有串口硬件|未发现任何串口设备", "没有链接"},
+        DoctorRow{"HolderNameWithEscapes", "/dev/ttyUSB4", 4, "/dev/ttyUSB4", kLocked, kOnePort, F::kBusy,
+                  "进程 5150（evil[2Jsudo sh）", "\x1b|\x07|\nsudo"},
+        DoctorRow{"FifoInALockFolder", "/dev/ttyUSB5", 5, "/dev/ttyUSB5", kLocked, kQuiet, F::kBusy,
+                  "sudo fuser -v /dev/ttyUSB5"},
+        DoctorRow{"AnotherUsersProgram", "/dev/ttyUSB2", 2, "/dev/ttyUSB2", kLocked, kStranger, F::kBusy,
+                  "另一用户的程序（进程 31337，锁文件 @/lock/LCK..ttyUSB2）", "screen"},
+        DoctorRow{
+            "AnotherUsersStaleLock", "/dev/ttyUSB6", 6, "/dev/ttyUSB6", kLocked, kStranger, F::kBusy,
+            "残留的锁文件挡住：@/lock/LCK..ttyUSB6|进程 99998 已经结束|sudo rm -f -- @/lock/LCK..ttyUSB6",
+            "fuser"},
+        DoctorRow{"TerminalDevice", "COM1", 1, "/dev/ttyS0", kDenied, kTtyGroup, F::kDenied,
+                  "是终端或控制台设备|/dev/ttyUSB0：FT232R", "usermod"},
+        DoctorRow{"DeviceNameWithAQuote", "/dev/tty'USB7", 7, "/dev/tty'USB7", kLocked, kQuiet, F::kBusy,
+                  "sudo fuser -v '/dev/tty'\\''USB7'"},
         DoctorRow{"NotASerialPort", "/dev/null", 0, "/dev/null", kNotATty, kOnePort, F::kOther, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 

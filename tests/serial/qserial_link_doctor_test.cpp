@@ -88,6 +88,18 @@ TEST(QSerialLinkLowLatencyTest, AskedOnOpenAndPutBackOnClose) {
     }
 }
 
+TEST(QSerialLinkLowLatencyTest, CloseKeepsWhatAnotherProgramChangedMeanwhile) {
+    Pty master;
+    ASSERT_TRUE(master.ok());
+    DriverFlags driver;
+    driver.flags = 0;
+    QSerialLink link(nullptr, LinkSystem{&driver});
+    ASSERT_TRUE(link.Open(master.SlavePath()).ok());
+    *driver.flags |= ASYNC_SPD_HI;
+    link.Close();
+    EXPECT_EQ(driver.flags, ASYNC_SPD_HI);
+}
+
 TEST(QSerialLinkOpenTest, MissingComLinkListsThePortsThatArePresent) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -97,8 +109,8 @@ TEST(QSerialLinkOpenTest, MissingComLinkListsThePortsThatArePresent) {
     LinkSystem system;
     system.surroundings = [&](const QString& device) {
         Surroundings around = ReadSurroundings(device);
-        around.ports = {PresentPort{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI"}};
-        around.byIdFolder = folder.path() + "/by-id";
+        around.ports = {
+            PresentPort{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI", {}}};
         return around;
     };
     QSerialLink link(nullptr, system);

@@ -49,8 +49,8 @@ TEST_F(ProfileFile, MissingFileReadsAsNothing) {
 }
 
 TEST_F(ProfileFile, MissingFileCreatedByWrite) {
-    const ProfileWrite write = WriteProfileString(Path(), "System", "Comm", "COM4");
-    EXPECT_TRUE(write.ok) << write.message.toStdString();
+    const Result<> write = WriteProfileString(Path(), "System", "Comm", "COM4");
+    EXPECT_TRUE(write.ok()) << write.message().toStdString();
     EXPECT_EQ(ReadBytes(Path()), "[System]\nComm=COM4\n");
     const corvat::ProfileRead read = GetProfileString(Path(), "system", "COMM", 255);
     EXPECT_EQ(read.count, 4);
@@ -63,7 +63,7 @@ TEST_F(ProfileFile, WriteKeepsEveryOtherByte) {
         "\xC9\xE8\xD6\xC3\r\n\r\n[Other]\r\nname=\xB9\xE3\xD6\xDD\r\n\r\n[System]\r\nComm=COM1\r\nstyle="
         "0\r\n";
     WriteBytes(Path(), before);
-    EXPECT_TRUE(WriteProfileString(Path(), "System", "style", "1").ok);
+    EXPECT_TRUE(WriteProfileString(Path(), "System", "style", "1").ok());
     EXPECT_EQ(ReadBytes(Path()), QByteArray(before).replace("style=0", "style=1"));
     EXPECT_EQ(Entries(), QStringList{"info.ini"}) << "no temporary file may stay behind";
 }
@@ -79,7 +79,7 @@ TEST_F(ProfileFile, ReadCountsBytesAndCutsLongValues) {
 }
 
 TEST_F(ProfileFile, TextsCrossInTheLocaleEncoding) {
-    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "串口 1").ok);
+    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "串口 1").ok());
     EXPECT_EQ(GetProfileString(Path(), "System", "Comm", 255).value, "串口 1");
     EXPECT_TRUE(ReadBytes(Path()).contains("Comm=" + QString("串口 1").toLocal8Bit()));
 }
@@ -88,16 +88,16 @@ TEST_F(ProfileFile, PermissionsOfTheFileKept) {
     WriteBytes(Path(), "[System]\nComm=COM1\n");
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     ASSERT_TRUE(QFile::setPermissions(Path(), permissions));
-    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "COM2").ok);
+    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "COM2").ok());
     constexpr int kOwnerGroupOther = 0x7077;  // not the flags of whoever runs the test
     EXPECT_EQ(QFile::permissions(Path()) & kOwnerGroupOther, permissions & kOwnerGroupOther);
 }
 
 TEST_F(ProfileFile, InvalidValueRefusedFileUntouched) {
     WriteBytes(Path(), "[System]\nComm=COM1\n");
-    const ProfileWrite write = WriteProfileString(Path(), "System", "Comm", "COM2\n[Evil]");
-    EXPECT_FALSE(write.ok);
-    EXPECT_FALSE(write.message.isEmpty());
+    const Result<> write = WriteProfileString(Path(), "System", "Comm", "COM2\n[Evil]");
+    EXPECT_FALSE(write.ok());
+    EXPECT_FALSE(write.message().isEmpty());
     EXPECT_EQ(ReadBytes(Path()), "[System]\nComm=COM1\n");
 }
 
@@ -129,8 +129,8 @@ TEST_F(ProfileFile, ReadOnlyFolderFailsAndKeepsTheOldFile) {
                                                         QFile::ExeOther));
     const QString path = Path();
     const bool written = WriteAsOrdinaryUser(m_dir.path(), [path] {
-        const ProfileWrite write = WriteProfileString(path, "System", "Comm", "COM2");
-        return write.ok || write.message.isEmpty();
+        const Result<> write = WriteProfileString(path, "System", "Comm", "COM2");
+        return write.ok() || write.message().isEmpty();
     });
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_FALSE(written) << "the write must fail with a message";
@@ -161,22 +161,22 @@ class FileSizeLimit {
 TEST_F(ProfileFile, WriteCutShortLeavesTheOldFileWhole) {
     const QByteArray before = "[System]\nComm=COM1\nstyle=1\n" + QByteArray(500, ';') + "\n";
     WriteBytes(Path(), before);
-    ProfileWrite write;
+    Result<> write;
     {
         const FileSizeLimit limit(1024);
         write = WriteProfileString(Path(), "System", "Comm", QString(4000, 'x'));
     }
-    EXPECT_FALSE(write.ok);
-    EXPECT_FALSE(write.message.isEmpty());
+    EXPECT_FALSE(write.ok());
+    EXPECT_FALSE(write.message().isEmpty());
     EXPECT_EQ(ReadBytes(Path()), before);
     EXPECT_EQ(Entries(), QStringList{"info.ini"}) << "the half-written copy must be removed";
-    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "COM2").ok) << "a later write works again";
+    EXPECT_TRUE(WriteProfileString(Path(), "System", "Comm", "COM2").ok()) << "a later write works again";
 }
 
 TEST_F(ProfileFile, FileInMissingFolderFailsWithMessage) {
-    const ProfileWrite write = WriteProfileString(m_dir.filePath("gone/info.ini"), "System", "Comm", "COM1");
-    EXPECT_FALSE(write.ok);
-    EXPECT_TRUE(write.message.contains("gone/info.ini"));
+    const Result<> write = WriteProfileString(m_dir.filePath("gone/info.ini"), "System", "Comm", "COM1");
+    EXPECT_FALSE(write.ok());
+    EXPECT_TRUE(write.message().contains("gone/info.ini"));
 }
 
 // Something other than a regular file under the settings name reads as no file at once and is never
@@ -202,8 +202,8 @@ TEST_F(ProfileFile, OnlyARegularFileIsReadOrWritten) {
         ASSERT_TRUE(row.make());
         auto read = std::async(std::launch::async, [&] {
             const QString value = ReadIniValue("System", "Comm", "COM2", Path());
-            const ProfileWrite write = WriteProfileString(Path(), "System", "style", "1");
-            return value + (write.ok ? "|written" : "|refused");
+            const Result<> write = WriteProfileString(Path(), "System", "style", "1");
+            return value + (write.ok() ? "|written" : "|refused");
         });
         const bool answered = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         // A reader stuck on the FIFO is let go, so that the failure is reported rather than hung.

@@ -165,7 +165,7 @@ class ProfileEntry : public ::testing::TestWithParam<InvalidRow> {};
 
 TEST_P(ProfileEntry, RefusedWithAMessage) {
     const InvalidRow& row = GetParam();
-    EXPECT_FALSE(ProfileEntryError(row.section, row.key, row.value).isEmpty());
+    EXPECT_FALSE(CheckProfileEntry(row.section, row.key, row.value).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ProfileEntry,
@@ -179,9 +179,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, ProfileEntry,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileEntry, OrdinarySettingsAccepted) {
-    EXPECT_TRUE(ProfileEntryError("System", "Comm", "").isEmpty());
-    EXPECT_TRUE(ProfileEntryError("System", "style", "1").isEmpty());
-    EXPECT_TRUE(ProfileEntryError("System", "Comm", "/dev/ttyUSB0 [x] = y").isEmpty());
+    EXPECT_TRUE(CheckProfileEntry("System", "Comm", "").ok());
+    EXPECT_TRUE(CheckProfileEntry("System", "style", "1").ok());
+    EXPECT_TRUE(CheckProfileEntry("System", "Comm", "/dev/ttyUSB0 [x] = y").ok());
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/program_places.h"
+
 namespace corvat::vt {
 
 namespace {
@@ -60,7 +62,8 @@ bool PtyLine::LinkSlave(const std::string& linkPath, std::string* error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path link(linkPath);
-    if (link.has_parent_path()) fs::create_directories(link.parent_path(), ec);
+    // The link folder may be the operator's settings folder: made private, as the loader makes it.
+    if (link.has_parent_path()) corvat::MakePrivateFolders(link.parent_path().string());
     // A link left behind by a target that was killed is replaced; anything else at that path
     // is somebody's file and stays.
     const auto status = fs::symlink_status(link, ec);

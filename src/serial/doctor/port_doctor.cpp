@@ -6,45 +6,25 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "serial/doctor/port_holders.h"
+#include "serial/doctor/advice_text.h"
 #include "serial/port_names.h"
 
 namespace corvat {
 
 namespace {
-const QString kIndent = QStringLiteral("  ");
+const QString& kIndent = kAdviceIndent;
+// Groups that exist to hand out serial devices. Never tty (it writes to every terminal) nor root.
+const QStringList kSerialGroups = {QStringLiteral("dialout"), QStringLiteral("uucp"),
+                                   QStringLiteral("plugdev"), QStringLiteral("lock"),
+                                   QStringLiteral("serial")};
+constexpr unsigned kGroupReadWrite = 060;
 
 QString SystemText(int code) {
     return qt_error_string(code);
 }
 
-// Quoted for a POSIX shell only where needed, so that a folder with blanks still pastes as one word.
-QString ShellQuoted(const QString& path) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@%+,=-]+$"));
-    if (plain.match(path).hasMatch()) return path;
-    QString quoted = path;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
-QString Hex4(quint16 value) {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
 bool IsComName(const PortRequest& request) {
     return !request.text.startsWith(QLatin1Char('/')) && request.number > 0;
-}
-
-// The name under /dev/serial/by-id that leads to the device, which stays the same when the adapter is
-// plugged into another socket or the ttyUSB numbers shift.
-QString StableName(const QString& device, const QString& byIdFolder) {
-    const QDir folder(byIdFolder);
-    for (const QString& name : folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const QString link = folder.filePath(name);
-        const QString target = QFileInfo(link).symLinkTarget();
-        if (!target.isEmpty() && QDir::cleanPath(target) == QDir::cleanPath(device)) return link;
-    }
-    return {};
 }
 
 QStringList PortDevices(const QList<PresentPort>& ports) {
@@ -55,7 +35,7 @@ QStringList PortDevices(const QList<PresentPort>& ports) {
 
 QString PortLine(const PresentPort& port) {
     QStringList facts;
-    if (!port.description.isEmpty()) facts << port.description;
+    if (!port.product.isEmpty()) facts << port.product;
     if (!port.maker.isEmpty()) facts << port.maker;
     if (port.vendorId && port.productId)
         facts << Hex4(*port.vendorId) + QLatin1Char(':') + Hex4(*port.productId);
@@ -67,13 +47,15 @@ QString PortLine(const PresentPort& port) {
 QStringList LinkCommands(const PortRequest& request, const QStringList& targets) {
     const QString folder = LinkFolderForAdvice(request.appDir);
     const QString link = ShellQuoted(folder + QStringLiteral("COM") + QString::number(request.number));
-    const QString prepare = QFileInfo(folder).isDir()
-                                ? QString()
-                                : QStringLiteral("mkdir -p ") + ShellQuoted(folder) + QStringLiteral(" && ");
+    // The folder may be the settings folder's: made private, in a subshell so the umask stays the shell's.
+    const bool made = QFileInfo(folder).isDir();
+    const QString prepare =
+        made ? QString()
+             : QStringLiteral("(umask 077 && mkdir -p ") + ShellQuoted(folder) + QStringLiteral(" && ");
     QStringList commands;
     for (const QString& target : targets)
         commands << kIndent + prepare + QStringLiteral("ln -sf ") + ShellQuoted(target) + QLatin1Char(' ') +
-                        link;
+                        link + (made ? QString() : QStringLiteral(")"));
     return commands;
 }
 
@@ -87,7 +69,8 @@ QStringList PresentPortsText(const PortRequest& request, const Surroundings& aro
     QStringList targets;
     for (const PresentPort& port : around.ports) {
         lines << PortLine(port);
-        const QString stable = StableName(port.device, around.byIdFolder);
+        // The by-id name stays the same when the adapter moves to another socket or the numbers shift.
+        const QString& stable = port.stableName;
         if (!stable.isEmpty()) lines << kIndent + kIndent + QStringLiteral("固定名称：") + stable;
         targets << (stable.isEmpty() ? port.device : stable);
     }
@@ -127,74 +110,52 @@ bool InDatabaseGroup(const Surroundings& around, unsigned group) {
     return around.groups.value(group).members.contains(around.userName);
 }
 
+// Virtual terminals, pseudo-terminals and the console belong to tty; a UART under getty does too.
+bool IsTerminal(const QString& device, const QString& groupName) {
+    static const QRegularExpression terminal(QStringLiteral("^/dev/(tty[0-9]*|console|pts/.*)$"));
+    return groupName == QStringLiteral("tty") ||
+           terminal.match(QFileInfo(device).canonicalFilePath()).hasMatch() ||
+           terminal.match(device).hasMatch();
+}
+
 QStringList DeniedText(const PortRequest& request, const Surroundings& around) {
     const QString& device = request.device;
     const std::optional<unsigned> group = around.deviceGroup;
     const QString name = group && around.groups.contains(*group) ? around.groups.value(*group).name
                                                                  : QStringLiteral("dialout");
+    if (IsTerminal(device, group ? name : QString()))
+        return QStringList{
+                   QStringLiteral("没有权限打开 %1：它是终端或控制台设备，不是下载用的串口；加入 tty 组"
+                                  "也打不开它，还会让该用户能向所有终端写入。请改用串口适配器的设备。")
+                       .arg(device)} +
+               PresentPortsText(request, around);
     if (group && *group == 0)
         return {
             QStringLiteral(
                 "没有权限打开串口 %1：它只允许 root 使用。请管理员把它交给 dialout 组（例如 udev 规则中的 "
                 "GROUP=\"dialout\", MODE=\"0660\"），并把当前用户加入 dialout 组。")
                 .arg(device)};
-    if (!group || !InDatabaseGroup(around, *group))
-        return {QStringLiteral(
-                    "没有权限打开串口 %1：当前用户须属于 %2 组（sudo usermod -aG %2 $USER，然后重新登录）。")
-                    .arg(device, name)};
-    if (!around.sessionGroups.contains(*group))
-        return {QStringLiteral(
-                    "没有权限打开串口 %1：用户 %2 已在 %3 组中，但这次登录还没有带上这个组（刚加入的组要到"
-                    "下次登录才生效）。请注销后重新登录（或重启电脑），再联机。")
-                    .arg(device, around.userName, name)};
-    return {QStringLiteral(
-                "没有权限打开串口 %1：当前用户已属于它的 %2 组，但它的权限不许该组读写（ls -l %1 可以查看）。"
+    const bool member = group && InDatabaseGroup(around, *group);
+    if (member && around.sessionGroups.contains(*group))
+        return {
+            QStringLiteral(
+                "没有权限打开串口 %1：当前用户已属于它的 %2 组，但它的权限不许该组读写（ls -l %3 可以查看）。"
                 "请管理员修改它的权限（例如 udev 规则中的 MODE=\"0660\"）。")
-                .arg(device, name)};
-}
-
-// who: how sure we are that ModemManager holds the port.
-QStringList ModemManagerAdvice(const QString& who, const QString& canonical, const Surroundings& around) {
-    QString match = QStringLiteral("KERNEL==\"%1\"").arg(QFileInfo(canonical).fileName());
-    for (const PresentPort& port : around.ports) {
-        if (port.device == canonical && port.vendorId && port.productId)
-            match = QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\"")
-                        .arg(Hex4(*port.vendorId), Hex4(*port.productId));
-    }
-    const QString rule = match + QStringLiteral(", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
+                .arg(device, name, ShellQuoted(device))};
+    const bool grants = (around.deviceMode & kGroupReadWrite) == kGroupReadWrite;
+    if (group && (!kSerialGroups.contains(name) || !grants))
+        return {QStringLiteral("没有权限打开串口 %1：它属于 %2 组，但这个组不是串口设备组，或者不许该组读写，"
+                               "加入它无济于事。请管理员把它交给 dialout 组（例如 udev 规则中的 "
+                               "GROUP=\"dialout\", MODE=\"0660\"）。")
+                    .arg(device, name)};
+    if (!member)
+        return {QStringLiteral(
+                    "没有权限打开串口 %1：当前用户须属于 %2 组（sudo usermod -aG %3 $USER，然后重新登录）。")
+                    .arg(device, name, ShellQuoted(name))};
     return {
-        who + QStringLiteral("：它会探测新插上的调制解调器，刚插上的串口适配器也会被它打开试探一阵。"),
-        QStringLiteral("它试探完就会放开，稍候再联机即可；要让它以后不再碰这个适配器，请在终端执行以下两行，"
-                       "然后拔下适配器再插上："),
-        kIndent +
-            QStringLiteral("echo '%1' | sudo tee /etc/udev/rules.d/70-corvat-mm-ignore.rules").arg(rule),
-        kIndent + QStringLiteral("sudo udevadm control --reload-rules")};
-}
-
-QStringList BusyText(const PortRequest& request, const Surroundings& around) {
-    const QString& device = request.device;
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    QStringList paths{device};
-    if (!canonical.isEmpty() && canonical != device) paths << canonical;
-    const HolderSearch search = FindHolders(paths, around.procRoot, around.lockFolders);
-    const QString realDevice = canonical.isEmpty() ? device : canonical;
-    QStringList lines;
-    if (search.holders.isEmpty()) {
-        lines << QStringLiteral("串口 %1 正被其他程序占用，请先关闭占用它的程序。").arg(device)
-              << QStringLiteral("占用它的进程不属于当前用户，看不到是哪一个；可以用 sudo fuser -v %1 查看。")
-                     .arg(realDevice);
-        if (!search.modemManagerRunning) return lines;
-        return lines +
-               ModemManagerAdvice(QStringLiteral("ModemManager 正在运行，很可能是它"), realDevice, around);
-    }
-    QStringList named;
-    for (const PortHolder& holder : search.holders)
-        named << QStringLiteral("进程 %1（%2）").arg(holder.pid).arg(holder.program);
-    lines << QStringLiteral("串口 %1 正被其他程序占用：%2。请先关闭占用它的程序。")
-                 .arg(device, named.join(QStringLiteral("、")));
-    const bool modemManager = std::any_of(search.holders.cbegin(), search.holders.cend(), IsModemManager);
-    if (!modemManager) return lines;
-    return lines + ModemManagerAdvice(QStringLiteral("占用它的是 ModemManager"), realDevice, around);
+        QStringLiteral("没有权限打开串口 %1：用户 %2 已在 %3 组中，但这次登录还没有带上这个组（刚加入的组要到"
+                       "下次登录才生效）。请注销后重新登录（或重启电脑），再联机。")
+            .arg(device, around.userName, name)};
 }
 }  // namespace
 

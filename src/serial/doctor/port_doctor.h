@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "platform/shell_quote.h"
+#include "serial/port_list.h"
 #include "serial/serial_link.h"
 
 namespace corvat {
@@ -14,15 +16,7 @@ namespace corvat {
 // Why a port would not open, in the terms the operator can act on.
 enum class OpenFault { kMissing, kDenied, kBusy, kNoHardware, kOther };
 
-// A serial port that the system lists as present.
-struct PresentPort {
-    QString device;  // /dev/ttyUSB0
-    QString description;
-    QString maker;
-    std::optional<quint16> vendorId;
-    std::optional<quint16> productId;
-    QString serialNumber;
-};
+using PresentPort = ListedPort;
 
 struct GroupEntry {
     QString name;
@@ -30,17 +24,18 @@ struct GroupEntry {
 };
 
 // What the doctor reads of the system. ReadSurroundings fills it from the real one; tests give
-// stand-ins, including folders that play /dev/serial/by-id, /proc and the lock-file folders.
+// stand-ins, including folders that play /proc and the lock-file folders.
 struct Surroundings {
     bool deviceExists = false;  // through links: a link to nothing does not exist
     bool accessDenied = false;  // the device's modes refuse this user reading and writing
     QList<PresentPort> ports;
     QString userName;
+    unsigned userId = 0;
     unsigned primaryGroup = 0;      // the user's own group, from the user database
     QList<unsigned> sessionGroups;  // the groups this login session carries
     std::optional<unsigned> deviceGroup;
+    unsigned deviceMode = 0;            // permission bits
     QMap<unsigned, GroupEntry> groups;  // the group database, as far as it matters here
-    QString byIdFolder = QStringLiteral("/dev/serial/by-id");
     QString procRoot = QStringLiteral("/proc");
     QStringList lockFolders;
 };

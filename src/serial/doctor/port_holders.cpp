@@ -1,40 +1,65 @@
 #include "serial/doctor/port_holders.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
 namespace corvat {
 
 namespace {
-// The kernel keeps a process's name to this many characters.
-constexpr int kCommLength = 15;
-constexpr qint64 kLockFileLimit = 256;
+// /proc/<pid>/comm holds at most 15 characters and a line end; a lock file a pid and a few short lines.
+constexpr qsizetype kCommLimit = 64;
+constexpr qsizetype kLockFileLimit = 256;
+// The search gives up past this: the operator waits for the whole diagnosis, however many processes run.
+constexpr std::chrono::milliseconds kSearchLimit{700};
+
+struct SmallFile {
+    QByteArray bytes;
+    unsigned ownerId = 0;
+};
+
+// Regular files only, never through a link, and never waiting: a FIFO planted in a shared lock folder
+// would otherwise hold the open for ever.
+std::optional<SmallFile> ReadSmall(const QString& path, qsizetype limit) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    std::optional<SmallFile> file;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        QByteArray bytes(limit, '\0');
+        const ssize_t length = ::read(fd, bytes.data(), static_cast<size_t>(limit));
+        if (length >= 0) file = SmallFile{bytes.left(length), static_cast<unsigned>(status.st_uid)};
+    }
+    ::close(fd);
+    return file;
+}
 
 QString ProcessFolder(const QString& procRoot, qint64 pid) {
     return procRoot + QLatin1Char('/') + QString::number(pid);
 }
 
-QByteArray ReadSmall(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.read(kLockFileLimit * 16);
-}
+struct Process {
+    qint64 pid = 0;
+    QString name;
+    unsigned ownerId = 0;
+};
 
-QString ProgramName(const QString& procRoot, qint64 pid) {
-    const QString folder = ProcessFolder(procRoot, pid);
-    const QString comm = QString::fromLocal8Bit(ReadSmall(folder + QStringLiteral("/comm"))).trimmed();
-    if (comm.size() < kCommLength) return comm;
-    // A cut name is completed from the program's path, which a process may have rewritten: only a
-    // path whose file name continues the cut name is taken.
-    const QByteArray argv0 = ReadSmall(folder + QStringLiteral("/cmdline")).split('\0').value(0);
-    const QString full = QFileInfo(QString::fromLocal8Bit(argv0)).fileName();
-    return full.startsWith(comm) ? full : comm;
+std::optional<Process> ReadProcess(const QString& procRoot, qint64 pid) {
+    const std::optional<SmallFile> comm =
+        ReadSmall(ProcessFolder(procRoot, pid) + QStringLiteral("/comm"), kCommLimit);
+    if (!comm) return std::nullopt;
+    return Process{pid, PrintableOnly(QString::fromUtf8(comm->bytes).trimmed()), comm->ownerId};
 }
 
 QString LinkTarget(const QByteArray& path) {
@@ -46,7 +71,7 @@ QString LinkTarget(const QByteArray& path) {
 bool HoldsAny(const QString& procRoot, qint64 pid, const QSet<QString>& paths) {
     const QByteArray fdFolder = QFile::encodeName(ProcessFolder(procRoot, pid) + QStringLiteral("/fd"));
     DIR* folder = ::opendir(fdFolder.constData());
-    if (folder == nullptr) return false;  // another user's process: not ours to look into
+    if (folder == nullptr) return false;
     bool holds = false;
     while (const dirent* entry = ::readdir(folder)) {
         if (entry->d_name[0] == '.') continue;
@@ -82,41 +107,61 @@ QStringList LockNames(const QStringList& devicePaths) {
     return names;
 }
 
-void AddLockHolders(const QStringList& devicePaths, const QString& procRoot, const QStringList& lockFolders,
-                    QList<PortHolder>& holders) {
-    for (const QString& folder : lockFolders) {
-        for (const QString& name : LockNames(devicePaths)) {
-            const QByteArray text = ReadSmall(folder + QLatin1Char('/') + name).left(kLockFileLimit);
-            const QList<QByteArray> lines = text.split('\n');
-            bool number = false;
-            const qint64 pid = lines.value(0).trimmed().toLongLong(&number);
-            // A lock whose owner has gone is stale and holds nothing.
-            if (!number || pid <= 0 || !QFileInfo::exists(ProcessFolder(procRoot, pid))) continue;
-            const bool known = std::any_of(holders.cbegin(), holders.cend(),
-                                           [pid](const PortHolder& holder) { return holder.pid == pid; });
-            if (known) continue;
-            QString program = ProgramName(procRoot, pid);
-            if (program.isEmpty()) program = QString::fromLocal8Bit(lines.value(1)).trimmed();
-            holders << PortHolder{pid, program};
-        }
+bool Known(const QList<PortHolder>& holders, qint64 pid) {
+    return std::any_of(holders.cbegin(), holders.cend(),
+                       [pid](const PortHolder& holder) { return holder.pid == pid; });
+}
+
+// The lock's process is named only when both the lock and the process are the operator's own.
+void AddLock(const QString& path, const QString& procRoot, unsigned userId, HolderSearch& search) {
+    const std::optional<SmallFile> lock = ReadSmall(path, kLockFileLimit);
+    if (!lock) return;
+    bool number = false;
+    const qint64 pid = lock->bytes.split('\n').value(0).trimmed().toLongLong(&number);
+    if (!number || pid <= 0) return;
+    if (!QFileInfo::exists(ProcessFolder(procRoot, pid))) {
+        // The operator's own stale lock is removed by the serial layer itself; one it cannot remove stays.
+        if (lock->ownerId != userId) search.staleLocks << StaleLock{path, pid, lock->ownerId};
+        return;
     }
+    if (Known(search.holders, pid)) return;
+    const std::optional<Process> process = ReadProcess(procRoot, pid);
+    const bool own = lock->ownerId == userId && process && process->ownerId == userId;
+    search.holders << PortHolder{pid, own ? process->name : QString(), path};
 }
 }  // namespace
+
+QString PrintableOnly(const QString& text) {
+    QString printable;
+    for (const QChar c : text) {
+        if (c.isPrint()) printable += c;
+    }
+    return printable;
+}
 
 bool IsModemManager(const PortHolder& holder) {
     return holder.program == QStringLiteral("ModemManager");
 }
 
 HolderSearch FindHolders(const QStringList& devicePaths, const QString& procRoot,
-                         const QStringList& lockFolders) {
+                         const QStringList& lockFolders, unsigned userId) {
     HolderSearch search;
     const QSet<QString> paths(devicePaths.cbegin(), devicePaths.cend());
+    const QDeadlineTimer deadline(kSearchLimit);
     for (const qint64 pid : ProcessIds(procRoot)) {
-        const PortHolder process{pid, ProgramName(procRoot, pid)};
-        if (IsModemManager(process)) search.modemManagerRunning = true;
-        if (HoldsAny(procRoot, pid, paths)) search.holders << process;
+        if (deadline.hasExpired()) break;
+        const std::optional<Process> process = ReadProcess(procRoot, pid);
+        if (!process) continue;
+        // ModemManager runs as root; another user's process of that name is no sign of it.
+        const bool trusted = process->ownerId == 0 || process->ownerId == userId;
+        if (trusted && process->name == QStringLiteral("ModemManager")) search.modemManagerRunning = true;
+        if (process->ownerId != userId) continue;  // another user's: not ours to look into
+        if (HoldsAny(procRoot, pid, paths)) search.holders << PortHolder{pid, process->name, {}};
     }
-    AddLockHolders(devicePaths, procRoot, lockFolders, search.holders);
+    for (const QString& folder : lockFolders) {
+        for (const QString& name : LockNames(devicePaths))
+            AddLock(folder + QLatin1Char('/') + name, procRoot, userId, search);
+    }
     return search;
 }
 

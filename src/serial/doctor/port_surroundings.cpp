@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 #include <cerrno>
 #include <vector>
 
@@ -15,18 +14,6 @@
 namespace corvat {
 
 namespace {
-QList<PresentPort> PresentPorts() {
-    QList<PresentPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        PresentPort port{info.systemLocation(), info.description(), info.manufacturer(), {}, {},
-                         info.serialNumber()};
-        if (info.hasVendorIdentifier()) port.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier()) port.productId = info.productIdentifier();
-        ports << port;
-    }
-    return ports;
-}
-
 QList<unsigned> SessionGroups() {
     QList<unsigned> groups{static_cast<unsigned>(::getegid())};
     const int count = ::getgroups(0, nullptr);
@@ -39,6 +26,7 @@ QList<unsigned> SessionGroups() {
 }
 
 void ReadUser(Surroundings& around) {
+    around.userId = static_cast<unsigned>(::geteuid());
     const passwd* user = ::getpwuid(::geteuid());
     if (user == nullptr) return;
     around.userName = QString::fromLocal8Bit(user->pw_name);
@@ -73,11 +61,13 @@ Surroundings ReadSurroundings(const QString& device) {
     struct stat status {};
     around.deviceExists = ::stat(path.constData(), &status) == 0;
     around.accessDenied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
-    around.ports = PresentPorts();
+    const std::vector<ListedPort> ports = ListSerialPorts();
+    around.ports = QList<ListedPort>(ports.cbegin(), ports.cend());
     ReadUser(around);
     around.sessionGroups = SessionGroups();
     if (around.deviceExists) {
         around.deviceGroup = static_cast<unsigned>(status.st_gid);
+        around.deviceMode = static_cast<unsigned>(status.st_mode & 07777);
         if (const std::optional<GroupEntry> entry = ReadGroup(*around.deviceGroup))
             around.groups.insert(*around.deviceGroup, *entry);
     }
