@@ -70,6 +70,13 @@ void RecordSink::Report(const FlashEvent& event) {
             port.adapter = m_adapters ? m_adapters(event.device) : AdapterIdentity{};
             port.since.start();
             return;
+        case FlashEvent::Type::kPortBack:
+            // Another adapter may have been plugged in where the last one was.
+            port.device = event.device;
+            port.adapter = m_adapters ? m_adapters(event.device) : AdapterIdentity{};
+            return;
+        case FlashEvent::Type::kWaitingPort:
+            return;
         case FlashEvent::Type::kGreeted:
             port.since.start();
             port.kind = port.capacity = port.version = QJsonValue();
