@@ -13,6 +13,7 @@
 #include "protocol/loader_state.h"
 #include "protocol/loader_view.h"
 #include "serial/serial_link.h"
+#include "trace/trace_writer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,11 +28,12 @@ namespace corvat {
 
 // Where the window finds its services and folders. Tests pass temporary folders and answering dialogs.
 struct WindowEnvironment {
-    Dialogs* dialogs = nullptr;         // required
-    ProgramStarter* starter = nullptr;  // required
-    QString programDir;                 // folder of the executable when empty
-    QString systemDir;                  // the private folder; the platform's when empty
-    QString settingsFile{};             // info.ini in programDir when empty
+    Dialogs* dialogs = nullptr;           // required
+    ProgramStarter* starter = nullptr;    // required
+    QString programDir;                   // folder of the executable when empty
+    QString systemDir;                    // the private folder; the platform's when empty
+    QString settingsFile{};               // info.ini in programDir when empty
+    trace::TraceWriter* trace = nullptr;  // every byte on the line and every image load, when given
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests

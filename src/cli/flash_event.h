@@ -49,6 +49,7 @@ struct FlashSummary {
     int failed = 0;
     bool interrupted = false;
     std::int64_t elapsedMs = 0;
+    QString traceError;  // why the trace is incomplete; empty when it is whole or there is none
 };
 
 // Where the sessions report to: the terminal, plain lines, JSON lines, or several of them.

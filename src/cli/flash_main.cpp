@@ -41,12 +41,18 @@ int FlashMain(const QStringList& arguments) {
         Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(image.message()));
         return kExitUsage;
     }
-    TraceLog trace;
-    QString error;
-    if (!options.traceFile.isEmpty() && !trace.Open(options.traceFile, &error)) {
-        Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
-        return kExitUsage;
+    QString appDir = QCoreApplication::applicationDirPath();
+    if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
+    const bool tracing = !options.traceFile.isEmpty();
+    if (tracing) {
+        if (const Result<> usable = CheckTracePath(options.traceFile, options.image, options.ports, appDir);
+            !usable) {
+            Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(usable.message()));
+            return kExitUsage;
+        }
     }
+    TraceLog trace;
+    TraceNotes notes(trace);
 
     // With --json, stdout carries nothing but the events; people read the progress on stderr.
     std::FILE* humanOut = options.json ? stderr : stdout;
@@ -54,15 +60,23 @@ int FlashMain(const QStringList& arguments) {
     ProgressPrinter progress(mode, options.quiet ? stderr : humanOut, options.ports, options.loop);
     JsonPrinter json(stdout);
     FanOut sinks;
+    if (tracing) sinks.Add(&notes);
     if (options.json) sinks.Add(&json);
     sinks.Add(&progress);
 
-    FlashRun run(options, *image, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
-    QString appDir = QCoreApplication::applicationDirPath();
-    if (!appDir.endsWith(QLatin1Char('/'))) appDir += QLatin1Char('/');
+    FlashRun run(options, *image, sinks, tracing ? &trace : nullptr);
+    QString error;
     if (!run.OpenPorts(appDir, &error)) {
         Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(error));
         return kExitUsage;
+    }
+    // Only now: a run that cannot open its ports leaves an earlier trace as it was.
+    if (tracing) {
+        if (const Result<> started = StartTrace(trace, options.traceFile, options.image, options.ports);
+            !started) {
+            Print(stderr, QStringLiteral("corvat-flash: %1\n").arg(started.message()));
+            return kExitUsage;
+        }
     }
     StopSignals stop;
     QObject::connect(&stop, &StopSignals::Stop, &run, &FlashRun::Interrupt);
@@ -70,6 +84,9 @@ int FlashMain(const QStringList& arguments) {
                      Qt::QueuedConnection);
     run.Start();
     QCoreApplication::exec();
+    if (trace.Failed())
+        Print(stderr, QStringLiteral("corvat-flash: 写入跟踪文件 %1 失败（%2），跟踪不完整。\n")
+                          .arg(options.traceFile, QString::fromStdString(trace.Error())));
     return run.ExitStatus();
 }
 

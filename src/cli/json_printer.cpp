@@ -70,11 +70,13 @@ void JsonPrinter::Report(const FlashEvent& event) {
 }
 
 void JsonPrinter::Finish(const FlashSummary& summary) {
-    Print(m_out, QJsonObject{{QStringLiteral("event"), QStringLiteral("summary")},
-                             {QStringLiteral("done"), summary.done},
-                             {QStringLiteral("failed"), summary.failed},
-                             {QStringLiteral("interrupted"), summary.interrupted},
-                             {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}});
+    QJsonObject object{{QStringLiteral("event"), QStringLiteral("summary")},
+                       {QStringLiteral("done"), summary.done},
+                       {QStringLiteral("failed"), summary.failed},
+                       {QStringLiteral("interrupted"), summary.interrupted},
+                       {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}};
+    if (!summary.traceError.isEmpty()) object.insert(QStringLiteral("trace_error"), summary.traceError);
+    Print(m_out, object);
 }
 
 }  // namespace corvat::cli
