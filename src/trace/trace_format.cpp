@@ -1,5 +1,6 @@
 #include "trace/trace_format.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace corvat::trace {

@@ -51,6 +51,8 @@ const Case kCases[] = {
     {"KindTwo", {"-p", "COM1", "--kind", "2", "a.bin"}, 2, "--kind"},
     {"UnknownOption", {"-p", "COM1", "--fast", "a.bin"}, 2, "--fast"},
     {"FlagWithValue", {"-p", "COM1", "--loop=1", "a.bin"}, 2, "--loop=1"},
+    {"EmptyTraceName", {"-p", "COM1", "--trace", "", "a.bin"}, 2, "--trace 的文件名为空"},
+    {"EmptyTraceNameInline", {"-p", "COM1", "--trace=", "a.bin"}, 2, "--trace 的文件名为空"},
 };
 
 void PrintTo(const Case& value, std::ostream* out) {
