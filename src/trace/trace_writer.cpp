@@ -10,14 +10,18 @@
 namespace corvat::trace {
 
 int OpenTraceFile(const std::string& path, std::string* error) {
+    // Both front ends show these texts to their operators as they stand.
+    const char* kSymlink = "它是符号链接，请给出文件本身的路径";
+    const char* kNotRegular = "它不是普通文件（而是 FIFO、设备或文件夹等）";
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
-        *error = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+        // A FIFO without a reader refuses a non-blocking writer with ENXIO, a folder with EISDIR.
+        *error = errno == ELOOP ? kSymlink : errno == ENXIO || errno == EISDIR ? kNotRegular : std::strerror(errno);
         return -1;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        *error = "it is not a regular file";
+        *error = kNotRegular;
         ::close(fd);
         return -1;
     }

@@ -10,7 +10,8 @@ namespace corvat::trace {
 
 // A trace file that is safe to name on a command line: created if missing, never followed through a
 // symbolic link, never waited on (a FIFO without a reader fails at once instead of hanging), and refused
-// unless it is a regular file. Only then is it emptied. The descriptor is blocking, or -1 with *error.
+// unless it is a regular file. Only then is it emptied. The descriptor is blocking, or -1 with *error, a
+// reason in the operators' language.
 int OpenTraceFile(const std::string& path, std::string* error);
 
 // Writes a trace, one line per write(2), so that a crash leaves whole lines. Until a file is attached it

@@ -102,7 +102,8 @@ TEST_P(RecordReplayTest, ReplayEndsAsTheRecordingDid) {
     ASSERT_EQ(recorded.exit, row.exit) << recorded.errors.toStdString();
     ASSERT_EQ(recorded.outcome, QLatin1String(row.outcome));
     const QByteArray recordedBytes = LoaderBytesIn(tracePath);
-    EXPECT_EQ(recordedBytes, live.Received());
+    // The target writes its transcript a moment after the loader has gone.
+    EXPECT_TRUE(WaitFor([&] { return live.Received() == recordedBytes; }, 5s));
 
     VirtualTarget replay({"--replay", tracePath, "--port", live.LinkPath()});
     ASSERT_TRUE(replay.Start(&error)) << error.toStdString();
