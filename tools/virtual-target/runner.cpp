@@ -111,7 +111,9 @@ void Runner::WatchForLoader(Clock::time_point now) {
 }
 
 void Runner::OnLineEvent(short revents) {
-    if (revents & POLLIN) {
+    // A loader that writes and closes at once (the release) may leave its last bytes to be read only
+    // after the hang-up is seen: they are read before the loader counts as gone.
+    if (revents & (POLLIN | POLLHUP)) {
         const std::string bytes = m_line.Read();
         if (!bytes.empty()) {
             const auto now = Clock::now();
