@@ -1,5 +1,6 @@
 // Loading the program image: the Click of cmdFlashFile, the HEX conversion it may need, and the window's
 // event-handling wait.
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +21,16 @@ const QString kConversionFailed = QStringLiteral("打开文件出错了！");
 const QString kImageLoaded = QStringLiteral("文件已读入！长度：");
 const QString kCannotRead = QStringLiteral("无法读取文件：%1\n%2");
 const QString kNoConverterFolder = QStringLiteral("转换程序的临时文件夹不可用：%1");
+
+// The window starts without an image, so its trace names each one as it is loaded: the file as chosen
+// (a HEX file, not the converter's output), and how many bytes it gave.
+void NoteImageLoad(trace::TraceWriter& trace, const QString& chosen, std::int32_t loaded) {
+    trace.Note(trace::kNoPort, "image",
+               {{"name", chosen.toStdString()},
+                {"size", std::to_string(QFileInfo(chosen).size())},
+                {"sha256", FileSha256(chosen).toStdString()},
+                {"loaded", std::to_string(loaded)}});
+}
 
 }  // namespace
 
@@ -71,6 +82,7 @@ void MainWindow::ReadImage(const QString& source) {
     m_state.ImageLength = static_cast<std::int32_t>(m_state.ImageData.size());
     Text3->setPlainText(PreviewText(m_state.ImageData));
     ShowMessage(kImageLoaded + QString::number(m_state.ImageLength));
+    if (m_environment.trace) NoteImageLoad(*m_environment.trace, txtFile->text(), m_state.ImageLength);
     cmdstar->setEnabled(true);
 }
 

@@ -17,6 +17,7 @@
 #include "app/logo.h"
 #include "app/window_look.h"
 #include "serial/qserial_link.h"
+#include "serial/tracing_link.h"
 
 namespace corvat {
 
@@ -89,6 +90,7 @@ MainWindow::MainWindow(const WindowEnvironment& environment, QWidget* parent)
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     CreateControls();
     m_link = std::make_unique<QSerialLink>();
+    if (m_environment.trace) m_link = std::make_unique<TracingLink>(std::move(m_link), m_environment.trace);
     m_loader = std::make_unique<Loader>(m_state, *m_link, *this);
     ConnectHandlers();
 }

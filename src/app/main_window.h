@@ -15,6 +15,7 @@
 #include "protocol/loader_view.h"
 #include "serial/serial_link.h"
 #include "settings/module1.h"
+#include "trace/trace_writer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -35,6 +36,7 @@ struct WindowEnvironment {
     QString systemDir;                  // the private folder; the platform's when empty
     QString settingsFile{};             // info.ini in programDir when empty
     Result<> settingsFolder{};  // refused: settings are neither read nor saved, and the window says why
+    trace::TraceWriter* trace = nullptr;  // every byte on the line and every image load, when given
 };
 
 // The loader's only window. Controls carry their design names as member and object names, so tests

@@ -63,6 +63,7 @@ struct FlashSummary {
     bool interrupted = false;
     QString signal;  // the signal that interrupted the run ("SIGHUP"), if one did
     std::int64_t elapsedMs = 0;
+    QString traceError;  // why the trace is incomplete; empty when it is whole or there is none
 };
 
 // Where the sessions report to: the terminal, plain lines, JSON lines, or several of them.

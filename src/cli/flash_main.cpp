@@ -106,18 +106,28 @@ int FlashMain(const QStringList& arguments) {
     if (options.recordFile)
         if (const Result<> opened = OpenRecord(options, *devices, recordFile); !opened)
             return refuse(QStringLiteral("record_refused"), opened.message());
+    const bool tracing = !options.traceFile.isEmpty();
+    if (tracing)
+        if (const Result<> usable = CheckTracePath(options.traceFile, options.image, options.ports, appDir);
+            !usable)
+            return refuse(QStringLiteral("trace_refused"), usable.message());
     TraceLog trace;
-    QString error;
-    if (!options.traceFile.isEmpty() && !trace.Open(options.traceFile, &error))
-        return refuse(QStringLiteral("trace_refused"), error);
+    TraceNotes notes(trace);
 
     ProgressPrinter progress(ModeFor(options), stderr, options.ports, options.loop);
     FanOut sinks;
+    if (tracing) sinks.Add(&notes);
     if (options.json) sinks.Add(&json);
     sinks.Add(&progress);
 
-    FlashRun run(options, *image, sinks, options.traceFile.isEmpty() ? nullptr : &trace);
+    FlashRun run(options, *image, sinks, tracing ? &trace : nullptr);
+    QString error;
     if (!run.OpenPorts(appDir, &error)) return refuse(QStringLiteral("port_not_opened"), error);
+    // Only now: a run that cannot open its ports leaves an earlier trace as it was.
+    if (tracing)
+        if (const Result<> started = StartTrace(trace, options.traceFile, options.image, options.ports);
+            !started)
+            return refuse(QStringLiteral("trace_refused"), started.message());
     RecordSink record(recordFile, *facts, AdapterIdentityOf, [&](const Failure& failure) {
         progress.Notice(QStringLiteral("corvat-flash: %1").arg(failure.message));
         if (options.json) json.Error(QStringLiteral("record_failed"), failure.message);
@@ -129,6 +139,9 @@ int FlashMain(const QStringList& arguments) {
                      Qt::QueuedConnection);
     run.Start();
     QCoreApplication::exec();
+    if (trace.Failed())
+        Print(stderr, QStringLiteral("corvat-flash: 写入跟踪文件 %1 失败（%2），跟踪不完整。\n")
+                          .arg(options.traceFile, QString::fromStdString(trace.Error())));
     // A board flashed but missing from the record is a failure of the run: the line must not trust it.
     return std::max(run.ExitStatus(), record.Failed() ? kExitBoardFailed : kExitFlashed);
 }

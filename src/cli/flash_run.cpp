@@ -67,11 +67,14 @@ void FlashRun::OnSessionFinished() {
     summary.interrupted = m_signal != 0;
     if (m_signal != 0) summary.signal = SignalName(m_signal);
     summary.elapsedMs = m_clock.elapsed();
+    if (m_trace && m_trace->Failed()) summary.traceError = QString::fromStdString(m_trace->Error());
     m_sink.Finish(summary);
     emit Finished();
 }
 
 int FlashRun::ExitStatus() const {
+    // A run whose record was lost has not done all that was asked of it.
+    if (m_trace && m_trace->Failed()) return kExitBoardFailed;
     for (const auto& session : m_sessions)
         if (session->Failed() > 0) return kExitBoardFailed;
     return kExitFlashed;

@@ -106,6 +106,7 @@ void JsonPrinter::Finish(const FlashSummary& summary) {
                        {QStringLiteral("interrupted"), summary.interrupted},
                        {QStringLiteral("elapsed_ms"), static_cast<qint64>(summary.elapsedMs)}};
     if (!summary.signal.isEmpty()) object.insert(QStringLiteral("signal"), summary.signal);
+    if (!summary.traceError.isEmpty()) object.insert(QStringLiteral("trace_error"), summary.traceError);
     Print(m_out, object);
 }
 

@@ -112,7 +112,14 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
              else
                  options.kind = v.toInt();
          }},
-        {QStringLiteral("--trace"), [&](auto&, auto& v) { options.traceFile = v; }},
+        {QStringLiteral("--trace"),
+         [&](auto&, auto& v) {
+             // An empty name must not quietly mean no trace.
+             if (v.isEmpty())
+                 error = QStringLiteral("--trace 的文件名为空。");
+             else
+                 options.traceFile = v;
+         }},
         {QStringLiteral("--record"), [&](auto&, auto& v) { options.recordFile = v; }},
     };
     const std::map<QString, bool*> flags = {{QStringLiteral("--loop"), &options.loop},

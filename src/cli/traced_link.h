@@ -1,51 +1,44 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <memory>
+#include <QString>
+#include <QStringList>
 
+#include "cli/flash_event.h"
 #include "serial/qserial_link.h"
+#include "serial/tracing_link.h"
+#include "trace/trace_writer.h"
 
 namespace corvat::cli {
 
-// Every byte on every port, both ways: "<seconds> <port> tx|rx <hex bytes>", one line per read or write.
-class TraceLog {
-  public:
-    bool Open(const QString& path, QString* error);
-    void Bytes(const QString& port, const char* direction, const QByteArray& bytes);
+using TraceLog = trace::TraceWriter;
 
-  private:
-    QFile m_file;
-    QElapsedTimer m_clock;
-};
-
-// The serial link of one port, writing what passes into the trace when there is one.
-class TracedLink : public SerialLink {
+// The serial link of one port, writing what passes into the trace when there is one, under the port's
+// name as given on the command line.
+class TracedLink : public TracingLink {
     Q_OBJECT
   public:
-    TracedLink(QString port, TraceLog* trace);
-
-    Result<> Open(const PortRequest& request) override {
-        m_device = request.device;
-        return m_link.Open(request);
-    }
-    void Close() override { m_link.Close(); }
-    bool IsOpen() const override { return m_link.IsOpen(); }
-    void WriteText(const QString& text) override;
-    void WriteBytes(const QByteArray& bytes) override;
-    qint64 WaitingCount() const override { return m_link.WaitingCount(); }
-    QByteArray ReadAll() override;
-    QString Device() const { return m_device; }
-
-  private:
-    QString m_port;
-    QString m_device;
-    TraceLog* m_trace;
-    QSerialLink m_link;
+    TracedLink(const QString& port, TraceLog* trace)
+        : TracingLink(std::make_unique<QSerialLink>(), trace, port) {}
 };
 
-// Opens the device the port text names, as the window would, from the program folder appDir (ending
-// in "/"). A failure's text is the serial layer's, which explains it.
-Result<> OpenPortFor(SerialLink& link, const QString& portText, const QString& appDir);
+// Refuses a trace file that would destroy something or hang the run: the image itself, the device of a
+// port, a symbolic link, or anything but a regular file. Checked before any port is opened.
+Result<> CheckTracePath(const QString& path, const QString& image, const QStringList& ports,
+                        const QString& appDir);
+
+// Opens (and only now empties) the trace file and writes its first line, naming the image as given, its
+// size and SHA-256, and the ports.
+Result<> StartTrace(TraceLog& trace, const QString& path, const QString& image, const QStringList& ports);
+
+// The run's events that matter to someone reading the bytes, as notes between them.
+class TraceNotes : public FlashSink {
+  public:
+    explicit TraceNotes(TraceLog& trace) : m_trace(trace) {}
+    void Report(const FlashEvent& event) override;
+    void Finish(const FlashSummary& summary) override;
+
+  private:
+    TraceLog& m_trace;
+};
 
 }  // namespace corvat::cli

@@ -1,5 +1,6 @@
 #include "image/image_file.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
 #include <limits>
@@ -50,6 +51,13 @@ Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes) {
     // readAll cannot tell a short read from an error; the file's own error state can.
     if (file.error() != QFileDevice::NoError) return Fail(FailureCode::kIo, file.errorString());
     return bytes;
+}
+
+QString FileSha256(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) return {};
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 }  // namespace corvat

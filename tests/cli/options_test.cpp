@@ -67,6 +67,8 @@ const Case kCases[] = {
     {"ReplyAsLongAsAFrame", {"-p", "COM1", "--reply-timeout", "137", "a.bin"}, 0},
     {"ListPorts", {"--list-ports", "--json"}, 0},
     {"ListPortsTakesNoImage", {"--list-ports", "a.bin"}, 2, "--list-ports"},
+    {"EmptyTraceName", {"-p", "COM1", "--trace", "", "a.bin"}, 2, "--trace 的文件名为空"},
+    {"EmptyTraceNameInline", {"-p", "COM1", "--trace=", "a.bin"}, 2, "--trace 的文件名为空"},
 };
 
 void PrintTo(const Case& value, std::ostream* out) {

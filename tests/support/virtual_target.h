@@ -32,6 +32,8 @@ class VirtualTarget {
     bool Start(QString* error);
     void Stop();
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
+    // The exit status once it has ended by itself (a replay ends when its recording is played).
+    int ExitCode() const { return m_process.exitCode(); }
 
     QString Folder() const;    // the temporary folder, ending in "/": an AppDir whose COM1 is the target
     QString LinkPath() const;  // <Folder>ports/COM1

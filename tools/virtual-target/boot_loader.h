@@ -19,17 +19,31 @@ class Wire {
     virtual ~Wire() = default;
     virtual void Send(std::string bytes, Clock::time_point notBefore) = 0;
     virtual void HangUp() = 0;
+    virtual void HangUpAt(Clock::time_point when) = 0;
     virtual void Note(const std::string& event) = 0;
 };
 
-class BootLoader {
+// What answers on the line: the simulated boot loader, or a recorded session played back.
+class Target {
+  public:
+    virtual ~Target() = default;
+    virtual void PowerOn(Clock::time_point now) = 0;
+    virtual void PowerOff() = 0;  // also: the loader closed the port
+    // lineDone: when the last of these bytes has fully arrived (later than the read on a paced line).
+    virtual void Receive(std::string_view bytes, Clock::time_point lineDone) = 0;
+    virtual void LineClosed() {}  // the target's side hung up
+    // The target has nothing more to do: the program ends with this status.
+    virtual bool Over() const { return false; }
+    virtual int Status() const { return 0; }
+};
+
+class BootLoader : public Target {
   public:
     BootLoader(const Options& options, Wire& wire, Stats& stats);
 
-    void PowerOn(Clock::time_point now);
-    void PowerOff();
-    // lineDone: when the last of these bytes has fully arrived (later than the read on a paced line).
-    void Receive(std::string_view bytes, Clock::time_point lineDone);
+    void PowerOn(Clock::time_point now) override;
+    void PowerOff() override;
+    void Receive(std::string_view bytes, Clock::time_point lineDone) override;
     bool Released() const { return m_phase == Phase::kReleased; }
     bool Downloading() const { return m_phase == Phase::kDownloading; }
 

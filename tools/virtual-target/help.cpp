@@ -52,6 +52,18 @@ Faults:
   --hangup-after-pages N after N accepted pages, close the line as an unplugged adapter does
   --replug-delay MS      after a hang-up, link a new line this much later (default 1000)
 
+Replay:
+  --replay FILE          play the target's side of a session recorded in FILE (a trace written by
+                         corvat-flash --trace or corvat --trace) instead of simulating a boot
+                         loader: each recorded answer goes out once the loader has sent all it
+                         sent before it, after the recorded gap; an unplugged adapter is unplugged
+                         again. Each opening of the port plays the next recorded session. Where the
+                         loader sends something else, the first difference is printed (offset in
+                         the loader's bytes, expected, got), the line closes and the exit status
+                         is 1; 0 when the loader sent exactly what it sent in the recording.
+                         --greet-delay and the fault options do not apply.
+  --port NAME            the recorded port to play (as the trace names it); default: the first
+
 Output:
   --transcript FILE      write the transcript to FILE instead of standard output
   --stats                after each download, print the loader's reaction times and the

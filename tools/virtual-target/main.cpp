@@ -8,11 +8,15 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "options.h"
 #include "platform/program_places.h"
 #include "runner.h"
+#include "trace/replay.h"
 #include "transcript.h"
 
 namespace {
@@ -72,7 +76,8 @@ void ForwardStop(int signal) {
     for (int i = 0; i < g_childCount; ++i) kill(g_children[i], signal);
 }
 
-int RunOne(const corvat::vt::Options& options);
+int RunOne(const corvat::vt::Options& options, std::vector<corvat::trace::ReplaySession> replay = {});
+std::vector<corvat::trace::ReplaySession> LoadReplay(const corvat::vt::Options& options, std::string* error);
 
 // One child process per port: each is the single target it would be alone, so a fault on one
 // line (a hang-up, a stop) is exactly what a separate board would do.
@@ -126,12 +131,41 @@ int main(int argc, char** argv) {
     }
     Options options = *parsed.options;
     if (options.linkPath.empty()) options.linkPath = DefaultLinkPath();
+    if (!options.replayFile.empty()) {
+        std::string error;
+        auto sessions = LoadReplay(options, &error);
+        if (sessions.empty()) {
+            std::fprintf(stderr, "corvat-virtual-target: %s\n", error.c_str());
+            return 2;
+        }
+        // The recording holds the wait before the greeting; no power-on delay is added to it.
+        options.greetDelay = std::chrono::milliseconds::zero();
+        return RunOne(options, std::move(sessions));
+    }
     return options.ports > 1 ? RunSeveral(options) : RunOne(options);
 }
 
 namespace {
 
-int RunOne(const corvat::vt::Options& options) {
+std::vector<corvat::trace::ReplaySession> LoadReplay(const corvat::vt::Options& options, std::string* error) {
+    std::ifstream file(options.replayFile, std::ios::binary);
+    if (!file) {
+        *error = "cannot read the trace " + options.replayFile + ": " + std::strerror(errno);
+        return {};
+    }
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const corvat::trace::ParseOutcome parsed = corvat::trace::ParseTrace(text);
+    if (!parsed.trace) {
+        *error = options.replayFile + ", line " + std::to_string(parsed.line) + ": " + parsed.error;
+        return {};
+    }
+    auto sessions = corvat::trace::SessionsOf(*parsed.trace, options.replayPort, error);
+    if (!sessions.empty() || !error->empty()) return sessions;
+    *error = options.replayFile + " records no session";
+    return {};
+}
+
+int RunOne(const corvat::vt::Options& options, std::vector<corvat::trace::ReplaySession> replay) {
     using namespace corvat::vt;
     Transcript transcript;
     std::string error;
@@ -144,7 +178,7 @@ int RunOne(const corvat::vt::Options& options) {
         std::perror("corvat-virtual-target: signals");
         return 1;
     }
-    Runner runner(options, transcript, stopFd);
+    Runner runner(options, transcript, stopFd, std::move(replay));
     return runner.Run();
 }
 

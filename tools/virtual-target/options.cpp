@@ -112,6 +112,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         {"--flash", [&](auto&, auto& v) { options.flashFile = v; }},
         {"--expect", [&](auto&, auto& v) { options.expectFile = v; }},
         {"--transcript", [&](auto&, auto& v) { options.transcriptFile = v; }},
+        {"--replay", [&](auto&, auto& v) { options.replayFile = v; }},
+        {"--port", [&](auto&, auto& v) { options.replayPort = v; }},
     };
     const std::map<std::string, bool*> flags = {{"--pace", &options.pace},
                                                 {"--manual", &options.manual},
@@ -133,6 +135,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             error = "unknown option \"" + arg + "\" (see --help)";
         }
     }
+    if (error.empty() && options.replayFile.empty() && !options.replayPort.empty())
+        error = "--port names a port of the trace given with --replay";
+    if (error.empty() && !options.replayFile.empty() && options.ports > 1)
+        error = "--replay plays one recorded line; --ports cannot go with it";
     if (!error.empty()) return {std::nullopt, error, true};
     return {options, {}, false};
 }

@@ -40,8 +40,10 @@ struct Options {
     std::string flashFile;
     std::string expectFile;
     std::string transcriptFile;
-    int ports = 1;      // several boards at once, one process each, linked at consecutive COM names
-    std::string label;  // names the port in the transcript when several share it
+    int ports = 1;           // several boards at once, one process each, linked at consecutive COM names
+    std::string label;       // names the port in the transcript when several share it
+    std::string replayFile;  // a trace whose target side is played instead of the simulated boot loader
+    std::string replayPort;  // the port of the trace to play; empty: the first one it names
 
     int EffectivePageSize() const { return pageSize > 0 ? pageSize : (kind == '1' ? 128 : 64); }
     int EffectiveCapacity() const { return capacity > 0 ? capacity : (kind == '1' ? 15360 : 7168); }

@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include "replay_target.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -17,13 +19,18 @@ constexpr std::chrono::milliseconds kLoaderWatchInterval{5};
 
 }  // namespace
 
-Runner::Runner(const Options& options, Transcript& transcript, int stopFd)
+Runner::Runner(const Options& options, Transcript& transcript, int stopFd,
+               std::vector<trace::ReplaySession> replay)
     : m_options(options),
       m_transcript(transcript),
       m_stopFd(stopFd),
       m_linkPath(options.linkPath),
-      m_stats(options.baud),
-      m_bootLoader(options, *this, m_stats) {}
+      m_stats(options.baud) {
+    if (options.replayFile.empty())
+        m_target = std::make_unique<BootLoader>(options, *this, m_stats);
+    else
+        m_target = std::make_unique<ReplayTarget>(std::move(replay), *this);
+}
 
 std::string Runner::Direction(const char* direction) const {
     return m_options.label.empty() ? std::string(direction) : m_options.label + " " + direction;
@@ -32,7 +39,7 @@ std::string Runner::Direction(const char* direction) const {
 int Runner::Run() {
     if (!Plug()) return 1;
     if (isatty(STDIN_FILENO)) std::fprintf(stderr, "Enter: power the target on (again); q Enter: quit\n");
-    while (!m_quit) {
+    while (!m_quit && !m_target->Over()) {
         const auto now = Clock::now();
         if (m_state == LineState::kUnplugged && m_replugAt && now >= *m_replugAt) {
             m_replugAt.reset();
@@ -42,7 +49,7 @@ int Runner::Run() {
         if (m_powerOnAt && now >= *m_powerOnAt) {
             m_powerOnAt.reset();
             m_sessionSeen = true;
-            m_bootLoader.PowerOn(now);
+            m_target->PowerOn(now);
         }
         Deliver(Clock::now());
 
@@ -67,7 +74,7 @@ int Runner::Run() {
         if (lineIndex != 99 && fds[lineIndex].revents != 0 && m_state == LineState::kLoaderPresent)
             OnLineEvent(fds[lineIndex].revents);
     }
-    return m_status;
+    return std::max(m_status, m_target->Status());
 }
 
 Clock::duration Runner::NextWake(Clock::time_point now) const {
@@ -104,13 +111,15 @@ void Runner::WatchForLoader(Clock::time_point now) {
 }
 
 void Runner::OnLineEvent(short revents) {
-    if (revents & POLLIN) {
+    // A loader that writes and closes at once (the release) may leave its last bytes to be read only
+    // after the hang-up is seen: they are read before the loader counts as gone.
+    if (revents & (POLLIN | POLLHUP)) {
         const std::string bytes = m_line.Read();
         if (!bytes.empty()) {
             const auto now = Clock::now();
             m_transcript.Bytes(Direction("rx"), bytes, now);
             m_stats.BytesRead(now, bytes.size());
-            m_bootLoader.Receive(bytes, LineDone(now, bytes.size()));
+            m_target->Receive(bytes, LineDone(now, bytes.size()));
         }
     }
     if (m_state == LineState::kLoaderPresent && !m_line.LoaderPresent()) OnLoaderGone();
@@ -118,7 +127,7 @@ void Runner::OnLineEvent(short revents) {
 
 void Runner::OnLoaderGone() {
     Note("loader closed the port");
-    m_bootLoader.PowerOff();
+    m_target->PowerOff();
     m_outbox.clear();
     m_powerOnAt.reset();
     m_state = LineState::kNoLoader;
@@ -152,19 +161,15 @@ void Runner::PowerCycle(Clock::time_point now) {
         Note("no loader has the port open: nobody would hear the greeting");
         return;
     }
-    m_bootLoader.PowerOff();
+    m_target->PowerOff();
     m_outbox.clear();
     m_powerOnAt.reset();
     m_sessionSeen = true;
-    m_bootLoader.PowerOn(now);
+    m_target->PowerOn(now);
 }
 
 void Runner::Send(std::string bytes, Clock::time_point notBefore) {
-    auto insert = [this](Clock::time_point due, std::string data) {
-        const auto at = std::upper_bound(m_outbox.begin(), m_outbox.end(), due,
-                                         [](Clock::time_point t, const Outgoing& o) { return t < o.due; });
-        m_outbox.insert(at, Outgoing{due, std::move(data)});
-    };
+    auto insert = [this](Clock::time_point due, std::string data) { Queue(Outgoing{due, std::move(data)}); };
     if (!m_options.pace) {
         insert(notBefore, std::move(bytes));
         return;
@@ -180,6 +185,10 @@ void Runner::Deliver(Clock::time_point now) {
     while (!m_outbox.empty() && m_outbox.front().due <= now && m_state == LineState::kLoaderPresent) {
         const Outgoing next = std::move(m_outbox.front());
         m_outbox.pop_front();
+        if (next.hangUp) {
+            HangUp();
+            return;
+        }
         m_line.Write(next.bytes);
         const auto written = Clock::now();
         m_transcript.Bytes(Direction("tx"), next.bytes, written);
@@ -193,10 +202,21 @@ void Runner::HangUp() {
     m_state = LineState::kUnplugged;
     m_outbox.clear();
     m_powerOnAt.reset();
-    if (m_options.once)
+    m_target->LineClosed();
+    if (m_options.once || m_target->Over())
         m_quit = true;
     else
         m_replugAt = Clock::now() + m_options.replugDelay;
+}
+
+void Runner::HangUpAt(Clock::time_point when) {
+    Queue(Outgoing{when, {}, true});
+}
+
+void Runner::Queue(Outgoing outgoing) {
+    const auto at = std::upper_bound(m_outbox.begin(), m_outbox.end(), outgoing.due,
+                                     [](Clock::time_point t, const Outgoing& o) { return t < o.due; });
+    m_outbox.insert(at, std::move(outgoing));
 }
 
 Clock::time_point Runner::LineDone(Clock::time_point readAt, std::size_t bytes) {

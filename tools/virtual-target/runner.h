@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,18 +11,22 @@
 #include "options.h"
 #include "pty_line.h"
 #include "stats.h"
+#include "trace/replay.h"
 #include "transcript.h"
 
 namespace corvat::vt {
 
 class Runner : public Wire {
   public:
-    Runner(const Options& options, Transcript& transcript, int stopFd);
+    // replay: the sessions to play back instead of simulating a boot loader, when --replay is given.
+    Runner(const Options& options, Transcript& transcript, int stopFd,
+           std::vector<trace::ReplaySession> replay = {});
     // Returns the exit status.
     int Run();
 
     void Send(std::string bytes, Clock::time_point notBefore) override;
     void HangUp() override;
+    void HangUpAt(Clock::time_point when) override;
     void Note(const std::string& event) override {
         m_transcript.Event(m_options.label.empty() ? event : m_options.label + " " + event);
     }
@@ -31,6 +36,7 @@ class Runner : public Wire {
     struct Outgoing {
         Clock::time_point due;
         std::string bytes;
+        bool hangUp = false;
     };
 
     bool Plug();
@@ -40,6 +46,7 @@ class Runner : public Wire {
     void OnLoaderGone();
     void OnStdin();
     void PowerCycle(Clock::time_point now);
+    void Queue(Outgoing outgoing);  // in order of when it is due
     void Deliver(Clock::time_point now);
     Clock::time_point LineDone(Clock::time_point readAt, std::size_t bytes);
     std::string Direction(const char* direction) const;
@@ -50,7 +57,7 @@ class Runner : public Wire {
     std::string m_linkPath;
     PtyLine m_line;
     Stats m_stats;
-    BootLoader m_bootLoader;
+    std::unique_ptr<Target> m_target;
     LineState m_state = LineState::kNoLoader;
     std::optional<Clock::time_point> m_powerOnAt;
     std::optional<Clock::time_point> m_replugAt;
