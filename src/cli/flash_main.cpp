@@ -121,8 +121,8 @@ int FlashMain(const QStringList& arguments) {
     sinks.Add(&progress);
 
     FlashRun run(options, *image, sinks, tracing ? &trace : nullptr);
-    QString error;
-    if (!run.OpenPorts(appDir, &error)) return refuse(QStringLiteral("port_not_opened"), error);
+    if (const Result<> opened = run.OpenPorts(appDir); !opened)
+        return refuse(QStringLiteral("port_not_opened"), opened.message());
     // Only now: a run that cannot open its ports leaves an earlier trace as it was.
     if (tracing)
         if (const Result<> started = StartTrace(trace, options.traceFile, options.image, options.ports);

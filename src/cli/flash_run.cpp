@@ -12,7 +12,7 @@ namespace corvat::cli {
 FlashRun::FlashRun(const FlashOptions& options, const QByteArray& image, FlashSink& sink, TraceLog* trace)
     : m_options(options), m_image(image), m_sink(sink), m_trace(trace) {}
 
-bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
+Result<> FlashRun::OpenPorts(const QString& appDir) {
     SessionLimits limits;
     limits.firstGreeting = m_options.GreetingLimit(0);
     limits.nextGreeting = m_options.GreetingLimit(1);
@@ -25,16 +25,15 @@ bool FlashRun::OpenPorts(const QString& appDir, QString* error) {
         const Result<PortRequest> request = PortRequestFor(port, appDir);
         const Result<> opened = request ? link->Open(*request) : Result<>(request.failure());
         if (!opened) {
-            *error = QStringLiteral("无法打开串口 %1：%2").arg(port, opened.message());
             m_sessions.clear();
             m_links.clear();  // closes those already open; nothing has been sent on them
-            return false;
+            return Fail(opened.code(), QStringLiteral("无法打开串口 %1：%2").arg(port, opened.message()));
         }
         m_sessions.push_back(std::make_unique<FlashSession>(port, *request, *link, m_image, limits, m_sink));
         connect(m_sessions.back().get(), &FlashSession::SessionFinished, this, &FlashRun::OnSessionFinished);
         m_links.push_back(std::move(link));
     }
-    return true;
+    return {};
 }
 
 void FlashRun::Start() {

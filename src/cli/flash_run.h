@@ -19,8 +19,8 @@ class FlashRun : public QObject {
     FlashRun(const FlashOptions& options, const QByteArray& image, FlashSink& sink, TraceLog* trace);
 
     // Opens every port before anything is sent; on the first that cannot be opened, closes the others
-    // and returns false with the port and the serial layer's text in *error.
-    bool OpenPorts(const QString& appDir, QString* error);
+    // and fails with the port and the serial layer's text.
+    Result<> OpenPorts(const QString& appDir);
     void Start();
     // A stop signal: boards mid-way fail as interrupted, named after the signal.
     void Interrupt(int signal);

@@ -40,20 +40,20 @@ std::chrono::milliseconds MinimumReplyTimeout() {
     return std::chrono::milliseconds((frameBits * 1000 + kLineBaud - 1) / kLineBaud);
 }
 
-std::optional<QString> PortFormRefusal(const QString& portText) {
-    if (portText.startsWith(QLatin1Char('/'))) return std::nullopt;
+Result<> CheckPortForm(const QString& portText) {
+    if (portText.startsWith(QLatin1Char('/'))) return {};
     static const QRegularExpression comForm(QStringLiteral("^COM([0-9]{1,3})$"),
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = comForm.match(portText);
     if (match.hasMatch()) {
         const uint number = match.captured(1).toUInt();
-        if (number >= 1 && number <= kLargestPortNumber) return std::nullopt;
+        if (number >= 1 && number <= kLargestPortNumber) return {};
     }
-    return QStringLiteral(
-               "串口“%1”的写法不对：须为 COM1 到 COM%2（如 COM3），或以 / 开头的设备路径（如 "
-               "/dev/ttyUSB0）。")
-        .arg(portText)
-        .arg(kLargestPortNumber);
+    return Fail(FailureCode::kInvalid,
+                QStringLiteral("串口“%1”的写法不对：须为 COM1 到 COM%2（如 COM3），或以 / 开头的设备路径（如 "
+                               "/dev/ttyUSB0）。")
+                    .arg(portText)
+                    .arg(kLargestPortNumber));
 }
 
 std::chrono::milliseconds FlashOptions::GreetingLimit(int /*boardsSeen: every wait of a loop alike*/) const {
@@ -81,8 +81,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
          [&](auto&, auto& v) {
              if (v.isEmpty())
                  error = QStringLiteral("--port 的串口名称为空。");
-             else if (const auto refusal = PortFormRefusal(v))
-                 error = *refusal;
+             else if (const Result<> form = CheckPortForm(v); !form)
+                 error = form.message();
              else if (options.ports.contains(v))
                  error = QStringLiteral("串口 %1 给了两次。").arg(v);
              else

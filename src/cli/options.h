@@ -5,6 +5,8 @@
 #include <chrono>
 #include <optional>
 
+#include "platform/result.h"
+
 namespace corvat::cli {
 
 struct FlashOptions {
@@ -47,7 +49,7 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 std::chrono::milliseconds MinimumReplyTimeout();
 
 // A -p text must be COM1 to COM255 or an absolute device path; the refusal shows both forms.
-std::optional<QString> PortFormRefusal(const QString& portText);
+Result<> CheckPortForm(const QString& portText);
 QString HelpText();
 
 }  // namespace corvat::cli
