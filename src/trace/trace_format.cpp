@@ -198,8 +198,10 @@ std::string HeaderLine(const Header& header) {
     std::string line = std::string(kMagic) + ' ' + std::to_string(header.version) + FieldsText(fields);
     if (!header.ports.empty()) {
         line += " ports=";
-        for (std::size_t i = 0; i < header.ports.size(); ++i)
-            line += (i > 0 ? "," : "") + Escape(header.ports[i]);
+        for (std::size_t i = 0; i < header.ports.size(); ++i) {
+            if (i > 0) line += ',';
+            line += Escape(header.ports[i]);
+        }
     }
     return line + '\n';
 }
