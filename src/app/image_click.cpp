@@ -25,10 +25,11 @@ const QString kNoConverterFolder = QStringLiteral("转换程序的临时文件�
 // The window starts without an image, so its trace names each one as it is loaded: the file as chosen
 // (a HEX file, not the converter's output), and how many bytes it gave.
 void NoteImageLoad(trace::TraceWriter& trace, const QString& chosen, std::int32_t loaded) {
+    const Result<QString> sha256 = FileSha256(chosen);
     trace.Note(trace::kNoPort, "image",
                {{"name", chosen.toStdString()},
                 {"size", std::to_string(QFileInfo(chosen).size())},
-                {"sha256", FileSha256(chosen).toStdString()},
+                {"sha256", sha256 ? sha256->toStdString() : std::string()},
                 {"loaded", std::to_string(loaded)}});
 }
 

@@ -67,7 +67,7 @@ Result<> OpenRecord(const FlashOptions& options, const QStringList& devices, Rec
     if (const Result<> usable = CheckOutputFile(QStringLiteral("--record"), path, options.image, devices);
         !usable)
         return usable;
-    if (!options.traceFile.isEmpty() && SameFileKey(options.traceFile) == SameFileKey(path))
+    if (!options.traceFile.isEmpty() && SameFile(options.traceFile, path))
         return Fail(FailureCode::kUnsafe, QStringLiteral("--record 和 --trace 是同一个文件 %1。").arg(path));
     return file.Open(path);
 }
@@ -108,8 +108,7 @@ int FlashMain(const QStringList& arguments) {
             return refuse(QStringLiteral("record_refused"), opened.message());
     const bool tracing = !options.traceFile.isEmpty();
     if (tracing)
-        if (const Result<> usable = CheckTracePath(options.traceFile, options.image, options.ports, appDir);
-            !usable)
+        if (const Result<> usable = CheckTracePath(options.traceFile, options.image, *devices); !usable)
             return refuse(QStringLiteral("trace_refused"), usable.message());
     TraceLog trace;
     TraceNotes notes(trace);
@@ -125,8 +124,7 @@ int FlashMain(const QStringList& arguments) {
         return refuse(QStringLiteral("port_not_opened"), opened.message());
     // Only now: a run that cannot open its ports leaves an earlier trace as it was.
     if (tracing)
-        if (const Result<> started = StartTrace(trace, options.traceFile, options.image, options.ports);
-            !started)
+        if (const Result<> started = StartTrace(trace, options.traceFile, *facts, options.ports); !started)
             return refuse(QStringLiteral("trace_refused"), started.message());
     RecordSink record(recordFile, *facts, AdapterIdentityOf, [&](const Failure& failure) {
         progress.Notice(QStringLiteral("corvat-flash: %1").arg(failure.message));

@@ -1,7 +1,6 @@
 #include "cli/image_source.h"
 
-#include <QCryptographicHash>
-#include <QFile>
+#include <QFileInfo>
 #include <span>
 
 #include "hex/intel_hex.h"
@@ -53,12 +52,10 @@ Result<QByteArray> LoadImage(const QString& path, qint64 maxBytes) {
 }
 
 Result<ImageFacts> DescribeImage(const QString& path, const QByteArray& image) {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return Fail(FailureCode::kIo,
-                    QStringLiteral("无法读取映像文件 %1：%2").arg(path, file.errorString()));
-    return ImageFacts{path, file.size(), QString::fromLatin1(hash.result().toHex()), image.size()};
+    const Result<QString> sha256 = FileSha256(path);
+    if (!sha256)
+        return Fail(sha256.code(), QStringLiteral("无法读取映像文件 %1：%2").arg(path, sha256.message()));
+    return ImageFacts{path, QFileInfo(path).size(), *sha256, image.size()};
 }
 
 }  // namespace corvat::cli

@@ -1,38 +1,10 @@
 #include "cli/traced_link.h"
 
-#include <sys/stat.h>
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-
-#include "image/image_file.h"
-#include "serial/port_names.h"
 
 namespace corvat::cli {
 
 namespace {
-
-// Where a path leads, also for a file that does not exist yet.
-QString Resolved(const QString& path) {
-    const QFileInfo info(path);
-    if (info.exists()) return info.canonicalFilePath();
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
-}
-
-// One file under two names (a hard link) is the same file too.
-bool SameFile(const QString& a, const QString& b) {
-    struct stat first {};
-    struct stat second {};
-    if (::stat(QFile::encodeName(a).constData(), &first) != 0) return false;
-    if (::stat(QFile::encodeName(b).constData(), &second) != 0) return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-bool Names(const QString& trace, const QString& other) {
-    return Resolved(trace) == Resolved(other) || SameFile(trace, other);
-}
 
 std::string Text(const QString& text) {
     return text.toStdString();
@@ -44,30 +16,7 @@ std::string Number(std::int64_t value) {
 
 }  // namespace
 
-Result<> CheckTracePath(const QString& path, const QString& image, const QStringList& ports,
-                        const QString& appDir) {
-    if (path.isEmpty()) return Fail(FailureCode::kInvalid, QStringLiteral("--trace 的文件名为空。"));
-    if (Names(path, image))
-        return Fail(FailureCode::kUnsafe,
-                    QStringLiteral("跟踪文件 %1 就是映像文件：写入跟踪会毁掉映像。").arg(path));
-    for (const QString& port : ports) {
-        const Result<PortRequest> request = PortRequestFor(port, appDir);
-        if (request && Names(path, request->device))
-            return Fail(FailureCode::kUnsafe,
-                        QStringLiteral("跟踪文件 %1 就是串口 %2 的设备：跟踪会写进线路。").arg(path, port));
-    }
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return {};  // made when the run starts
-    if (S_ISLNK(info.st_mode))
-        return Fail(FailureCode::kUnsafe,
-                    QStringLiteral("跟踪文件 %1 是符号链接：请给出文件本身的路径。").arg(path));
-    if (!S_ISREG(info.st_mode))
-        return Fail(FailureCode::kUnsafe,
-                    QStringLiteral("跟踪文件 %1 不是普通文件（而是 FIFO、设备或文件夹等）。").arg(path));
-    return {};
-}
-
-Result<> StartTrace(TraceLog& trace, const QString& path, const QString& image, const QStringList& ports) {
+Result<> StartTrace(TraceLog& trace, const QString& path, const ImageFacts& image, const QStringList& ports) {
     std::string error;
     const int fd = trace::OpenTraceFile(QFile::encodeName(path).toStdString(), &error);
     if (fd < 0)
@@ -77,9 +26,9 @@ Result<> StartTrace(TraceLog& trace, const QString& path, const QString& image, 
     trace::Header header;
     header.program = "corvat-flash";
     header.programVersion = CORVAT_VERSION;
-    header.image = Text(image);
-    header.imageSize = QFileInfo(image).size();
-    header.imageSha256 = Text(FileSha256(image));
+    header.image = Text(image.name);
+    header.imageSize = image.size;
+    header.imageSha256 = Text(image.sha256);
     for (const QString& port : ports) header.ports.push_back(Text(port));
     trace.WriteHeader(header);
     return {};

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "cli/flash_event.h"
+#include "cli/image_source.h"
 #include "serial/qserial_link.h"
 #include "serial/tracing_link.h"
 #include "trace/trace_writer.h"
@@ -21,14 +22,9 @@ class TracedLink : public TracingLink {
         : TracingLink(std::make_unique<QSerialLink>(), trace, port) {}
 };
 
-// Refuses a trace file that would destroy something or hang the run: the image itself, the device of a
-// port, a symbolic link, or anything but a regular file. Checked before any port is opened.
-Result<> CheckTracePath(const QString& path, const QString& image, const QStringList& ports,
-                        const QString& appDir);
-
 // Opens (and only now empties) the trace file and writes its first line, naming the image as given, its
 // size and SHA-256, and the ports.
-Result<> StartTrace(TraceLog& trace, const QString& path, const QString& image, const QStringList& ports);
+Result<> StartTrace(TraceLog& trace, const QString& path, const ImageFacts& image, const QStringList& ports);
 
 // The run's events that matter to someone reading the bytes, as notes between them.
 class TraceNotes : public FlashSink {

@@ -53,10 +53,11 @@ Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes) {
     return bytes;
 }
 
-QString FileSha256(const QString& path) {
+Result<QString> FileSha256(const QString& path) {
     QFile file(path);
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) return {};
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return Fail(FailureCode::kIo, file.errorString());
     return QString::fromLatin1(hash.result().toHex());
 }
 

@@ -32,7 +32,7 @@ constexpr qint64 kLargestDownload = qint64{32768} * 128;
 Result<QByteArray> ReadImageFile(const QString& path, qint64 maxBytes = kLargestDownload);
 
 // The SHA-256 of the file as it lies on disk, in lower-case hex as sha256sum prints it, so that a trace
-// can be matched with the file it names; empty when the file cannot be read.
-QString FileSha256(const QString& path);
+// can be matched with the file it names. A failure's text is the system's reason.
+Result<QString> FileSha256(const QString& path);
 
 }  // namespace corvat
