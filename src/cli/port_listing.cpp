@@ -10,30 +10,20 @@ namespace corvat::cli {
 
 namespace {
 
-QString VidPid(const ListedPort& port) {
-    if (!port.vendorId || !port.productId) return {};
-    return QStringLiteral("%1:%2")
-        .arg(*port.vendorId, 4, 16, QLatin1Char('0'))
-        .arg(*port.productId, 4, 16, QLatin1Char('0'));
-}
-
 QByteArray JsonLine(const ListedPort& port) {
     const QJsonObject object{{QStringLiteral("event"), QStringLiteral("port")},
                              {QStringLiteral("time"), UtcTimeText()},
                              {QStringLiteral("device"), port.device},
                              {QStringLiteral("product"), TextOrNull(port.product)},
                              {QStringLiteral("maker"), TextOrNull(port.maker)},
-                             {QStringLiteral("vid_pid"), TextOrNull(VidPid(port))},
+                             {QStringLiteral("vid_pid"), TextOrNull(VidPidText(port))},
                              {QStringLiteral("serial"), TextOrNull(port.serialNumber)},
                              {QStringLiteral("by_id"), TextOrNull(port.stableName)}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QString HumanLine(const ListedPort& port) {
-    QStringList parts;
-    for (const QString& part : {port.product, port.maker, VidPid(port)})
-        if (!part.isEmpty()) parts << part;
-    if (!port.serialNumber.isEmpty()) parts << QStringLiteral("序列号 %1").arg(port.serialNumber);
+    QStringList parts = PortFacts(port);
     if (!port.stableName.isEmpty()) parts << QStringLiteral("固定名称 %1").arg(port.stableName);
     return parts.isEmpty() ? port.device + QLatin1Char('\n')
                            : QStringLiteral("%1：%2\n").arg(port.device, parts.join(QStringLiteral("，")));
@@ -52,7 +42,7 @@ AdapterIdentity AdapterIdentityOf(const QString& device) {
     // The port may be named through a COMn link or a by-id name: the listing names the device node itself.
     const QString key = SameFileKey(device);
     for (const ListedPort& port : ListSerialPorts())
-        if (SameFileKey(port.device) == key) return {VidPid(port), port.serialNumber, port.stableName};
+        if (SameFileKey(port.device) == key) return {VidPidText(port), port.serialNumber, port.stableName};
     return {};
 }
 

@@ -104,4 +104,19 @@ std::vector<ListedPort> ListSerialPorts(const PortListRoots& roots) {
     return ports;
 }
 
+QString VidPidText(const ListedPort& port) {
+    if (!port.vendorId || !port.productId) return {};
+    return QStringLiteral("%1:%2")
+        .arg(*port.vendorId, 4, 16, QLatin1Char('0'))
+        .arg(*port.productId, 4, 16, QLatin1Char('0'));
+}
+
+QStringList PortFacts(const ListedPort& port) {
+    QStringList facts;
+    for (const QString& fact : {port.product, port.maker, VidPidText(port)})
+        if (!fact.isEmpty()) facts << fact;
+    if (!port.serialNumber.isEmpty()) facts << QStringLiteral("序列号 ") + port.serialNumber;
+    return facts;
+}
+
 }  // namespace corvat

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,13 @@ struct ListedPort {
     QString serialNumber;
     QString stableName;  // the link under /dev/serial/by-id that leads to it; empty when there is none
 };
+
+// "0403:6001", in lower-case hex as the kernel writes it; empty when the port has no USB identity.
+QString VidPidText(const ListedPort& port);
+
+// What the system says of the port, for people: product, maker, VID:PID and serial number, each where
+// it is known.
+QStringList PortFacts(const ListedPort& port);
 
 // Where the listing looks; tests point these at a made-up tree.
 struct PortListRoots {

@@ -34,12 +34,7 @@ QStringList PortDevices(const QList<PresentPort>& ports) {
 }
 
 QString PortLine(const PresentPort& port) {
-    QStringList facts;
-    if (!port.product.isEmpty()) facts << port.product;
-    if (!port.maker.isEmpty()) facts << port.maker;
-    if (port.vendorId && port.productId)
-        facts << Hex4(*port.vendorId) + QLatin1Char(':') + Hex4(*port.productId);
-    if (!port.serialNumber.isEmpty()) facts << QStringLiteral("序列号 ") + port.serialNumber;
+    const QStringList facts = PortFacts(port);
     if (facts.isEmpty()) return kIndent + port.device;
     return kIndent + port.device + QStringLiteral("：") + facts.join(QStringLiteral("，"));
 }
