@@ -82,6 +82,8 @@ class FlashSession : public QObject {
     void Finish();
     void StopWaits();
     FlashEvent Event(FlashEvent::Type type) const;
+    // An answer to the page the flow stands at, with this page's resends so far.
+    FlashEvent PageEvent(FlashEvent::Type type) const;
     QString PageText() const;
 
     QString m_port;

@@ -17,6 +17,15 @@ void FlashSession::StartDownload() {
     m_replyWait.Start(m_limits.reply);
 }
 
+FlashEvent FlashSession::PageEvent(FlashEvent::Type type) const {
+    FlashEvent event = Event(type);
+    event.index = m_download.PageIndex;
+    event.of = m_flow.PageCount();
+    event.resends = m_pageResends;
+    event.elapsedMs = m_downloadClock.elapsed();
+    return event;
+}
+
 QString FlashSession::PageText() const {
     if (!m_flow.CommandAnswered()) return QStringLiteral("下载命令");
     if (m_flow.Ended()) return QStringLiteral("结束标记");
@@ -61,26 +70,15 @@ void FlashSession::OnAnswer(char answer) {
     }
     m_replyWait.Stop();
     // The answer to the download command itself is no page.
-    if (m_flow.CommandAnswered()) {
-        FlashEvent event = Event(FlashEvent::Type::kPageAccepted);
-        event.index = m_download.PageIndex;
-        event.of = m_flow.PageCount();
-        event.resends = m_pageResends;
-        event.elapsedMs = m_downloadClock.elapsed();
-        m_sink.Report(event);
-    }
+    if (m_flow.CommandAnswered()) m_sink.Report(PageEvent(FlashEvent::Type::kPageAccepted));
     m_pageResends = 0;
     SendOut(m_flow.Accepted());
 }
 
 void FlashSession::OnRejected() {
     const Outgoing again = m_flow.Rejected();
-    FlashEvent event = Event(FlashEvent::Type::kPageRejected);
-    event.index = m_download.PageIndex;
-    event.of = m_flow.PageCount();
-    event.resends = ++m_pageResends;
-    event.elapsedMs = m_downloadClock.elapsed();
-    m_sink.Report(event);
+    ++m_pageResends;
+    m_sink.Report(PageEvent(FlashEvent::Type::kPageRejected));
     if (m_pageResends > m_limits.maxResends) {
         Fail(FailReason::kTooManyResends, QStringLiteral("%1被拒收 %2 次，超过上限 %3 次。")
                                               .arg(PageText())
